@@ -1,0 +1,84 @@
+// The locations are computed once per process, so each case runs the probe
+// program in a fresh process with its own environment.
+#include "app/konstanten.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "helfer/kindprozess.h"
+#include "helfer/temp_ordner.h"
+#include "platform/linux/linux_buendel.h"
+
+namespace tw {
+namespace {
+
+std::map<std::string, std::string> probe(const Start& start) {
+  Kindprozess kind(start);
+  EXPECT_TRUE(endeteMit(kind.warten(std::chrono::seconds{10}), 0)) << kind.fehler();
+  std::map<std::string, std::string> werte;
+  std::istringstream zeilen(kind.ausgabe());
+  for (std::string zeile; std::getline(zeilen, zeile);) {
+    const auto gleich = zeile.find('=');
+    werte[zeile.substr(0, gleich)] = zeile.substr(gleich + 1);
+  }
+  return werte;
+}
+
+std::string plist(const std::string& eintraege) {
+  return "<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\"><dict>" + eintraege + "</dict></plist>";
+}
+
+}  // namespace
+
+TEST(Orte, ZustandsordnerAusDerUmgebungEinmalGelesen) {
+  TempOrdner heim, hier;
+  auto gesetzt = probe({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", "/srv/zustand"}}});
+  EXPECT_EQ(gesetzt["sperrdatei"], "/srv/zustand/menue.pid");
+  EXPECT_EQ(gesetzt["gezeigteAdresse"], "/srv/zustand/menue.adresse.gezeigt");
+  EXPECT_EQ(gesetzt["konfigOrdner"], (heim / ".config/geld-bote-demo").string());
+
+  auto leer = probe({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", ""}}, {}, hier.pfad()});
+  EXPECT_EQ(leer["sperrdatei"], (hier / "menue.pid").string()) << "empty still counts, no home fallback";
+
+  auto ohne = probe({{TW_PROBE}, {{"HOME", heim.pfad()}}, {"GELD_BOTE_ZUSTAND"}});
+  EXPECT_EQ(ohne["zustandOrdner"], (heim / ".local/state/geld-bote-demo").string());
+  EXPECT_EQ(ohne["bestaetigteAdresse"], (heim / ".local/state/geld-bote-demo/menue.adresse").string());
+  EXPECT_EQ(ohne["imBuendel"], "0");
+  EXPECT_EQ(ohne["eigeneFassung"], "");
+}
+
+TEST(Orte, BuendelUndFassungAusDerInfoListe) {
+  TempOrdner t;
+  struct Fall {
+    const char* buendel;
+    std::string liste;
+    const char* imBuendel;
+    const char* fassung;
+  } faelle[] = {
+      {"A.app", plist("<key>CFBundleShortVersionString</key>\n<string>1.7.2_demo</string>"), "1", "1.7.2_demo"},
+      {"B.app", plist("<key>CFBundleName</key><string>Taler Wacht</string>"), "1", ""},
+      {"C.app", plist("<key>CFBundleShortVersionString</key><integer>3</integer>"), "1", ""},
+      {"D.app", "kein xml <", "1", ""},
+      {"E.bundle", plist("<key>CFBundleShortVersionString</key><string>9.9.9</string>"), "0", ""},
+  };
+  for (const auto& fall : faelle) {
+    const auto macos = t / fall.buendel / "Contents" / "MacOS";
+    std::filesystem::create_directories(macos);
+    dateiSchreiben(t / fall.buendel / "Contents" / "Info.plist", fall.liste);
+    std::filesystem::copy_file(TW_PROBE, macos / "TalerWacht");
+    auto werte = probe({{(macos / "TalerWacht").string()}});
+    EXPECT_EQ(werte["imBuendel"], fall.imBuendel) << fall.buendel;
+    EXPECT_EQ(werte["eigeneFassung"], fall.fassung) << fall.buendel;
+  }
+}
+
+TEST(Orte, InfoListeNimmtNurTexteAusDemObersten) {
+  TempOrdner t;
+  dateiSchreiben(t / "Info.plist", plist("<key>A</key><string>x &amp; y</string><key>B</key><true/>"
+                                         "<key>C</key><dict><key>D</key><string>innen</string></dict>"));
+  const auto texte = infoListeLesen(t / "Info.plist");
+  EXPECT_EQ(texte, (std::map<std::string, std::string, std::less<>>{{"A", "x & y"}}));
+}
+
+}  // namespace tw

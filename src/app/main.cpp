@@ -1,0 +1,3 @@
+#include "app/programm.h"
+
+int main(int argc, char** argv) { return tw::Programm::main(argc, argv); }

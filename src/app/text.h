@@ -1,0 +1,22 @@
+#pragma once
+// Small text helpers shared by the file, process and state code.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool gueltigesUtf8(std::string_view text);
+
+// Removes Unicode whitespace and line ends at both ends. Expects valid UTF-8.
+std::string_view getrimmt(std::string_view text);
+
+// Decimal integers as the server writes them: an optional sign, then ASCII
+// digits only, no surrounding blanks, no overflow.
+std::optional<std::int32_t> ganzzahl32(std::string_view text);
+std::optional<std::int64_t> ganzzahl64(std::string_view text);
+
+}  // namespace tw

@@ -1,0 +1,188 @@
+#include "lifecycle/einzelbetrieb.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "app/dateien.h"
+#include "fakes/protokoll_mitschnitt.h"
+#include "fakes/virtuelle_schleife.h"
+#include "helfer/kindprozess.h"
+#include "helfer/temp_ordner.h"
+#include "lifecycle/prozesse.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The lock as another copy holds it: a separate open file description.
+struct FremdeSperre {
+  explicit FremdeSperre(const std::filesystem::path& datei) : griff(::open(datei.c_str(), O_RDWR | O_CREAT, 0600)) {
+    ::flock(griff, LOCK_EX | LOCK_NB);
+  }
+  ~FremdeSperre() { ::close(griff); }
+  int griff;
+};
+
+struct Einzelbetriebtest : ::testing::Test {
+  TempOrdner t;
+  Einzelbetrieb betrieb{t / "zustand", t / "zustand" / "menue.lock", t / "zustand" / "menue.pid", true, 4242};
+  VirtuelleSchleife uhr;
+  ProtokollMitschnitt protokoll;
+  Dauer gewartet() const { return std::chrono::duration_cast<Dauer>(uhr.jetzt() - Zeitpunkt{}); }
+};
+
+}  // namespace
+
+TEST_F(Einzelbetriebtest, FreieSperreWirdGenommenUndDerOrdnerPrivat) {
+  auto ergebnis = einzigBleibenVersuchen(betrieb, uhr);
+  EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
+  EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
+  struct stat st {};
+  ::stat(betrieb.zustandOrdner.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  // The same folder, opened wide meanwhile, is narrowed again by the next copy.
+  ::close(ergebnis.griff);
+  ::chmod(betrieb.zustandOrdner.c_str(), 0755);
+  ::close(einzigBleibenVersuchen(betrieb, uhr).griff);
+  ::stat(betrieb.zustandOrdner.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST_F(Einzelbetriebtest, NacktesProgrammWeichtSofort) {
+  std::filesystem::create_directory(betrieb.zustandOrdner);
+  FremdeSperre sperre(betrieb.sperrschloss);
+  betrieb.imBuendel = false;
+  EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::aufgeben);
+  EXPECT_EQ(gewartet(), 0ms);
+  EXPECT_TRUE(protokoll.zeilen().empty());
+}
+
+TEST_F(Einzelbetriebtest, OhneBrauchbareFremdePidNurWarten) {
+  std::filesystem::create_directory(betrieb.zustandOrdner);
+  FremdeSperre sperre(betrieb.sperrschloss);
+  for (const char* inhalt : {"4242", "0", "abc", "-1"}) {
+    dateiSchreiben(betrieb.sperrdatei, inhalt);
+    const auto vorher = gewartet();
+    EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::aufgeben) << inhalt;
+    EXPECT_EQ(gewartet() - vorher, 2000ms) << "8 waits of 0.25 s";
+  }
+  EXPECT_TRUE(protokoll.zeilen().empty());
+}
+
+TEST_F(Einzelbetriebtest, FreiGewordeneSperreWirdUebernommen) {
+  std::filesystem::create_directory(betrieb.zustandOrdner);
+  auto sperre = std::make_unique<FremdeSperre>(betrieb.sperrschloss);
+  int schlaefe = 0;
+  uhr.beimSchlafen = [&](Dauer) {
+    if (++schlaefe == 3) sperre.reset();
+  };
+  auto ergebnis = einzigBleibenVersuchen(betrieb, uhr);
+  EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
+  EXPECT_EQ(gewartet(), 750ms);
+  EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
+  ::close(ergebnis.griff);
+}
+
+TEST_F(Einzelbetriebtest, OhneSperrdateiUngeschuetztUndOhnePid) {
+  dateiSchreiben(t / "zustand", "eine Datei, kein Ordner");
+  EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::ungeschuetzt);
+  EXPECT_FALSE(std::filesystem::exists(betrieb.sperrdatei));
+}
+
+TEST_F(Einzelbetriebtest, AufraeumenNurDieEigenePid) {
+  std::filesystem::create_directory(betrieb.zustandOrdner);
+  dateiSchreiben(betrieb.sperrdatei, "4243\n");
+  aufraeumen(betrieb.sperrdatei, 4242);
+  EXPECT_TRUE(std::filesystem::exists(betrieb.sperrdatei));
+  dateiSchreiben(betrieb.sperrdatei, " 4242\n");
+  aufraeumen(betrieb.sperrdatei, 4242);
+  EXPECT_FALSE(std::filesystem::exists(betrieb.sperrdatei));
+  aufraeumen(betrieb.sperrdatei, 4242);  // nothing there: nothing happens
+}
+
+// The real program, started as separate copies.
+struct Kopien : ::testing::Test {
+  TempOrdner t;
+  std::filesystem::path zustand = t / "zustand";
+  Start start(const char* programm) const {
+    return {{programm}, {{"HOME", t.pfad()}, {"GELD_BOTE_ZUSTAND", zustand}}};
+  }
+  std::optional<pid_t> pidDatei() const {
+    auto text = lesen(zustand / "menue.pid");
+    return text ? std::optional<pid_t>(std::stoi(*text)) : std::nullopt;
+  }
+  // Holds the lock and has its SIGTERM handler in place.
+  bool haelt(const Kindprozess& kind) const {
+    std::ifstream status("/proc/" + std::to_string(kind.pid()) + "/status");
+    std::string zeile;
+    while (std::getline(status, zeile) && zeile.rfind("SigCgt:", 0) != 0) {
+    }
+    const bool faengt = !zeile.empty() && (std::stoull(zeile.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
+    return faengt && pidDatei() == kind.pid();
+  }
+};
+
+TEST_F(Kopien, ZweitesNacktesProgrammGibtSofortAuf) {
+  Kindprozess erstes(start(TW_NACKT));
+  ASSERT_TRUE(bisZu(5s, [&] { return haelt(erstes); }));
+  Kindprozess zweites(start(TW_NACKT));
+  EXPECT_TRUE(endeteMit(zweites.warten(1s), 0));
+  EXPECT_TRUE(erstes.laeuft());
+  EXPECT_EQ(pidDatei(), erstes.pid());
+}
+
+TEST_F(Kopien, BuendelUebernimmtVomLaufendenProgramm) {
+  Kindprozess alt(start(TW_NACKT));
+  ASSERT_TRUE(bisZu(5s, [&] { return haelt(alt); }));
+  Kindprozess neu(start(TW_IM_BUENDEL));
+  EXPECT_TRUE(endeteMit(alt.warten(2s), 0));
+  EXPECT_TRUE(bisZu(2s, [&] { return haelt(neu); }));
+  EXPECT_TRUE(neu.laeuft());
+  EXPECT_EQ(neu.fehler(), "");
+}
+
+TEST_F(Kopien, FremderProzessInDerPidDateiWirdNieSignalisiert) {
+  std::filesystem::create_directories(zustand);
+  FremdeSperre sperre(zustand / "menue.lock");
+  Kindprozess fremder({{"/bin/sleep", "30"}});
+  ASSERT_TRUE(bisZu(5s, [&] { return prozessPfad(fremder.pid()).value_or("").ends_with("/sleep"); }));
+  dateiSchreiben(zustand / "menue.pid", std::to_string(fremder.pid()));
+  Kindprozess neu(start(TW_IM_BUENDEL));
+  EXPECT_TRUE(endeteMit(neu.warten(5s), 0));
+  EXPECT_TRUE(fremder.laeuft());
+  const std::string zeile = "Taler Wacht: Prozess " + std::to_string(fremder.pid()) + " ist nicht unser (" +
+                            *prozessPfad(fremder.pid()) + ") — nicht beendet\n";
+  std::string erwartet;
+  for (int i = 0; i < 8; ++i) erwartet += zeile;
+  EXPECT_EQ(neu.fehler(), erwartet);
+}
+
+TEST_F(Kopien, VonZehnGleichzeitigenBleibtEines) {
+  std::vector<std::unique_ptr<Kindprozess>> kopien;
+  for (int i = 0; i < 10; ++i) kopien.push_back(std::make_unique<Kindprozess>(start(TW_IM_BUENDEL)));
+  std::this_thread::sleep_for(3s);
+  std::vector<pid_t> laufend;
+  for (auto& kopie : kopien)
+    if (kopie->laeuft()) laufend.push_back(kopie->pid());
+  ASSERT_EQ(laufend.size(), 1u);
+  EXPECT_EQ(pidDatei(), laufend[0]);
+}
+
+TEST_F(Kopien, SigtermEndetGeordnet) {
+  Kindprozess kopie(start(TW_IM_BUENDEL));
+  ASSERT_TRUE(bisZu(5s, [&] { return haelt(kopie); }));
+  ::kill(kopie.pid(), SIGTERM);
+  EXPECT_TRUE(endeteMit(kopie.warten(5s), 0));
+  EXPECT_FALSE(std::filesystem::exists(zustand / "menue.pid"));
+}
+
+}  // namespace tw

@@ -1,0 +1,50 @@
+#pragma once
+// A real child process for tests: started in its own process group, its
+// stderr kept in a file, and killed with its group if the test leaves it.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+struct Start {
+  std::vector<std::string> argumente{};         // argumente[0] is the program
+  std::map<std::string, std::string> umgebung{};// added to (or replacing) the test's own
+  std::vector<std::string> ohne{};              // removed from the test's own
+  std::optional<std::filesystem::path> ordner{};// working directory
+};
+
+class Kindprozess {
+ public:
+  explicit Kindprozess(const Start& start);
+  ~Kindprozess();
+  Kindprozess(const Kindprozess&) = delete;
+  Kindprozess& operator=(const Kindprozess&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // The wait status once the child ended within `frist`; it is reaped then.
+  std::optional<int> warten(std::chrono::milliseconds frist);
+  bool laeuft();
+  std::string ausgabe() const;  // stdout
+  std::string fehler() const;   // stderr
+
+ private:
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+  std::filesystem::path ausgabeDatei_, fehlerDatei_;
+};
+
+// True when the wait status is a normal exit with this code.
+bool endeteMit(std::optional<int> status, int code);
+
+// Polls `bedingung` every 10 ms until it holds or `frist` passes.
+bool bisZu(std::chrono::milliseconds frist, const std::function<bool()>& bedingung);
+
+}  // namespace tw

@@ -1,0 +1,21 @@
+// Prints the program's locations as "name=value" lines. The first use happens
+// on a second thread, and the environment is changed afterwards: both must
+// leave the values as they were first computed.
+#include <cstdlib>
+#include <iostream>
+#include <thread>
+
+#include "app/konstanten.h"
+
+int main() {
+  std::thread([] { tw::sperrdatei(); }).join();
+  ::setenv("GELD_BOTE_ZUSTAND", "/anderswo", 1);
+  std::cout << "heim=" << tw::heim().string() << "\n"
+            << "zustandOrdner=" << tw::zustandOrdner().string() << "\n"
+            << "konfigOrdner=" << tw::konfigOrdner().string() << "\n"
+            << "sperrdatei=" << tw::sperrdatei().string() << "\n"
+            << "bestaetigteAdresse=" << tw::bestaetigteAdresse().string() << "\n"
+            << "gezeigteAdresse=" << tw::gezeigteAdresse().string() << "\n"
+            << "imBuendel=" << tw::imBuendel() << "\n"
+            << "eigeneFassung=" << tw::eigeneFassung() << "\n";
+}
