@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, skipping those already there.
+# Usage: scripts/pakete.sh bauen|pruefen
+set -euo pipefail
+
+bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev)
+pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3 perl)
+
+case "${1:-}" in
+  bauen) gewuenscht=("${bauen[@]}") ;;
+  pruefen) gewuenscht=("${pruefen[@]}") ;;
+  *) echo "usage: $0 bauen|pruefen" >&2; exit 2 ;;
+esac
+
+fehlend=()
+for paket in "${gewuenscht[@]}"; do
+  dpkg-query -W -f='${Status}' "$paket" 2>/dev/null | grep -q 'install ok installed' || fehlend+=("$paket")
+done
+[ ${#fehlend[@]} -eq 0 ] && exit 0
+
+als_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Needs root or sudo to install: ${fehlend[*]}" >&2; exit 1; }
+  als_root=(sudo)
+fi
+echo "Installing: ${fehlend[*]}"
+"${als_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 update -qq
+"${als_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 install -y -qq \
+  --no-install-recommends "${fehlend[@]}"
