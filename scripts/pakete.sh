@@ -4,7 +4,7 @@
 set -euo pipefail
 
 bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev)
-pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3 perl)
+pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3)
 
 case "${1:-}" in
   bauen) gewuenscht=("${bauen[@]}") ;;

@@ -8,7 +8,6 @@
 
 #include "helfer/kindprozess.h"
 #include "helfer/temp_ordner.h"
-#include "platform/linux/linux_buendel.h"
 
 namespace tw {
 namespace {
@@ -56,7 +55,8 @@ TEST(Orte, BuendelUndFassungAusDerInfoListe) {
     const char* imBuendel;
     const char* fassung;
   } faelle[] = {
-      {"A.app", plist("<key>CFBundleShortVersionString</key>\n<string>1.7.2_demo</string>"), "1", "1.7.2_demo"},
+      {"A.app", plist("<key>X</key><true/><key>CFBundleShortVersionString</key>\n<string>1.7.2&amp;x</string>"), "1",
+       "1.7.2&x"},
       {"B.app", plist("<key>CFBundleName</key><string>Taler Wacht</string>"), "1", ""},
       {"C.app", plist("<key>CFBundleShortVersionString</key><integer>3</integer>"), "1", ""},
       {"D.app", "kein xml <", "1", ""},
@@ -71,14 +71,6 @@ TEST(Orte, BuendelUndFassungAusDerInfoListe) {
     EXPECT_EQ(werte["imBuendel"], fall.imBuendel) << fall.buendel;
     EXPECT_EQ(werte["eigeneFassung"], fall.fassung) << fall.buendel;
   }
-}
-
-TEST(Orte, InfoListeNimmtNurTexteAusDemObersten) {
-  TempOrdner t;
-  dateiSchreiben(t / "Info.plist", plist("<key>A</key><string>x &amp; y</string><key>B</key><true/>"
-                                         "<key>C</key><dict><key>D</key><string>innen</string></dict>"));
-  const auto texte = infoListeLesen(t / "Info.plist");
-  EXPECT_EQ(texte, (std::map<std::string, std::string, std::less<>>{{"A", "x & y"}}));
 }
 
 }  // namespace tw

@@ -57,15 +57,6 @@ TEST_F(Einzelbetriebtest, FreieSperreWirdGenommenUndDerOrdnerPrivat) {
   EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
-TEST_F(Einzelbetriebtest, NacktesProgrammWeichtSofort) {
-  std::filesystem::create_directory(betrieb.zustandOrdner);
-  FremdeSperre sperre(betrieb.sperrschloss);
-  betrieb.imBuendel = false;
-  EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::aufgeben);
-  EXPECT_EQ(gewartet(), 0ms);
-  EXPECT_TRUE(protokoll.zeilen().empty());
-}
-
 TEST_F(Einzelbetriebtest, OhneBrauchbareFremdePidNurWarten) {
   std::filesystem::create_directory(betrieb.zustandOrdner);
   FremdeSperre sperre(betrieb.sperrschloss);
@@ -78,35 +69,10 @@ TEST_F(Einzelbetriebtest, OhneBrauchbareFremdePidNurWarten) {
   EXPECT_TRUE(protokoll.zeilen().empty());
 }
 
-TEST_F(Einzelbetriebtest, FreiGewordeneSperreWirdUebernommen) {
-  std::filesystem::create_directory(betrieb.zustandOrdner);
-  auto sperre = std::make_unique<FremdeSperre>(betrieb.sperrschloss);
-  int schlaefe = 0;
-  uhr.beimSchlafen = [&](Dauer) {
-    if (++schlaefe == 3) sperre.reset();
-  };
-  auto ergebnis = einzigBleibenVersuchen(betrieb, uhr);
-  EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
-  EXPECT_EQ(gewartet(), 750ms);
-  EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
-  ::close(ergebnis.griff);
-}
-
 TEST_F(Einzelbetriebtest, OhneSperrdateiUngeschuetztUndOhnePid) {
   dateiSchreiben(t / "zustand", "eine Datei, kein Ordner");
   EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::ungeschuetzt);
   EXPECT_FALSE(std::filesystem::exists(betrieb.sperrdatei));
-}
-
-TEST_F(Einzelbetriebtest, AufraeumenNurDieEigenePid) {
-  std::filesystem::create_directory(betrieb.zustandOrdner);
-  dateiSchreiben(betrieb.sperrdatei, "4243\n");
-  aufraeumen(betrieb.sperrdatei, 4242);
-  EXPECT_TRUE(std::filesystem::exists(betrieb.sperrdatei));
-  dateiSchreiben(betrieb.sperrdatei, " 4242\n");
-  aufraeumen(betrieb.sperrdatei, 4242);
-  EXPECT_FALSE(std::filesystem::exists(betrieb.sperrdatei));
-  aufraeumen(betrieb.sperrdatei, 4242);  // nothing there: nothing happens
 }
 
 // The real program, started as separate copies.

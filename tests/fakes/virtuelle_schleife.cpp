@@ -4,11 +4,6 @@
 
 namespace tw {
 
-void VirtuelleSchleife::schlafen(Dauer dauer) {
-  jetzt_ += dauer;
-  if (beimSchlafen) beimSchlafen(dauer);
-}
-
 WeckerId VirtuelleSchleife::spaeter(Dauer dauer, Aufgabe aufgabe) {
   wecker_[naechster_] = {jetzt_ + dauer, Dauer{0}, std::move(aufgabe)};
   return naechster_++;

@@ -11,7 +11,7 @@ namespace tw {
 class VirtuelleSchleife final : public Ereignisschleife {
  public:
   Zeitpunkt jetzt() const override { return jetzt_; }
-  void schlafen(Dauer dauer) override;
+  void schlafen(Dauer dauer) override { jetzt_ += dauer; }
   void posten(Aufgabe aufgabe) override { spaeter(Dauer{0}, std::move(aufgabe)); }
   WeckerId spaeter(Dauer dauer, Aufgabe aufgabe) override;
   WeckerId wiederholen(Dauer abstand, Aufgabe aufgabe) override;
@@ -28,7 +28,6 @@ class VirtuelleSchleife final : public Ereignisschleife {
 
   std::size_t wartendeHintergrundaufgaben() const { return hintergrund_.size(); }
   std::vector<Dringlichkeit> hintergrundDringlichkeiten;  // every background task, as queued
-  std::function<void(Dauer)> beimSchlafen;                 // called after each sleep
 
  private:
   struct Wecker {

@@ -14,37 +14,18 @@
 extern char** environ;
 
 namespace tw {
-namespace {
 
-std::string dateiInhalt(const std::filesystem::path& datei) {
-  std::ifstream ein(datei, std::ios::binary);
-  std::ostringstream text;
-  text << ein.rdbuf();
-  return text.str();
-}
-
-std::filesystem::path ausgabePfad(const char* art) {
-  std::string vorlage = (std::filesystem::temp_directory_path() / (std::string("tw-kind-") + art + "-XXXXXX")).string();
-  const int fd = ::mkstemp(vorlage.data());
-  if (fd >= 0) ::close(fd);
-  return vorlage;
-}
-
-}  // namespace
-
-Kindprozess::Kindprozess(const Start& start)
-    : ausgabeDatei_(ausgabePfad("out")), fehlerDatei_(ausgabePfad("err")) {
+Kindprozess::Kindprozess(const Start& start) {
   std::map<std::string, std::string> umgebung;
   for (char** e = environ; *e; ++e) {
-    std::string eintrag(*e);
+    const std::string eintrag(*e);
     const auto gleich = eintrag.find('=');
-    if (gleich != std::string::npos) umgebung[eintrag.substr(0, gleich)] = eintrag.substr(gleich + 1);
+    umgebung[eintrag.substr(0, gleich)] = gleich == std::string::npos ? "" : eintrag.substr(gleich + 1);
   }
   for (const auto& name : start.ohne) umgebung.erase(name);
   for (const auto& [name, wert] : start.umgebung) umgebung[name] = wert;
   std::vector<std::string> eintraege;
   for (const auto& [name, wert] : umgebung) eintraege.push_back(name + "=" + wert);
-
   std::vector<char*> argv, envp;
   for (const auto& a : start.argumente) argv.push_back(const_cast<char*>(a.c_str()));
   for (const auto& e : eintraege) envp.push_back(const_cast<char*>(e.c_str()));
@@ -54,17 +35,13 @@ Kindprozess::Kindprozess(const Start& start)
   posix_spawn_file_actions_t aktionen;
   posix_spawn_file_actions_init(&aktionen);
   posix_spawn_file_actions_addopen(&aktionen, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&aktionen, 1, ausgabeDatei_.c_str(), O_WRONLY | O_TRUNC, 0);
-  posix_spawn_file_actions_addopen(&aktionen, 2, fehlerDatei_.c_str(), O_WRONLY | O_TRUNC, 0);
+  posix_spawn_file_actions_addopen(&aktionen, 1, (ordner_ / "aus").c_str(), O_WRONLY | O_CREAT, 0600);
+  posix_spawn_file_actions_addopen(&aktionen, 2, (ordner_ / "fehler").c_str(), O_WRONLY | O_CREAT, 0600);
   if (start.ordner) posix_spawn_file_actions_addchdir_np(&aktionen, start.ordner->c_str());
+  // Its own process group, so that the test can end it with everything it started.
   posix_spawnattr_t attribute;
   posix_spawnattr_init(&attribute);
-  posix_spawnattr_setpgroup(&attribute, 0);
-  sigset_t standard;
-  sigemptyset(&standard);
-  sigaddset(&standard, SIGTERM);
-  posix_spawnattr_setsigdefault(&attribute, &standard);
-  posix_spawnattr_setflags(&attribute, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attribute, POSIX_SPAWN_SETPGROUP);
   const int fehler = ::posix_spawn(&pid_, argv[0], &aktionen, &attribute, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&aktionen);
   posix_spawnattr_destroy(&attribute);
@@ -72,14 +49,8 @@ Kindprozess::Kindprozess(const Start& start)
 }
 
 Kindprozess::~Kindprozess() {
-  if (!status_) {
-    ::kill(-pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
-  } else {
-    ::kill(-pid_, SIGKILL);  // anything the child left in its group
-  }
-  std::filesystem::remove(ausgabeDatei_);
-  std::filesystem::remove(fehlerDatei_);
+  ::kill(-pid_, SIGKILL);
+  if (!status_) ::waitpid(pid_, nullptr, 0);
 }
 
 std::optional<int> Kindprozess::warten(std::chrono::milliseconds frist) {
@@ -93,8 +64,11 @@ std::optional<int> Kindprozess::warten(std::chrono::milliseconds frist) {
 
 bool Kindprozess::laeuft() { return !warten(std::chrono::milliseconds{0}); }
 
-std::string Kindprozess::ausgabe() const { return dateiInhalt(ausgabeDatei_); }
-std::string Kindprozess::fehler() const { return dateiInhalt(fehlerDatei_); }
+std::string Kindprozess::text(const char* name) const {
+  std::ostringstream inhalt;
+  inhalt << std::ifstream(ordner_ / name, std::ios::binary).rdbuf();
+  return inhalt.str();
+}
 
 bool endeteMit(std::optional<int> status, int code) {
   return status && WIFEXITED(*status) && WEXITSTATUS(*status) == code;
@@ -102,11 +76,11 @@ bool endeteMit(std::optional<int> status, int code) {
 
 bool bisZu(std::chrono::milliseconds frist, const std::function<bool()>& bedingung) {
   const auto ende = std::chrono::steady_clock::now() + frist;
-  for (;;) {
-    if (bedingung()) return true;
+  while (!bedingung()) {
     if (std::chrono::steady_clock::now() >= ende) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds{10});
   }
+  return true;
 }
 
 }  // namespace tw

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "helfer/temp_ordner.h"
+
 namespace tw {
 
 struct Start {
@@ -32,13 +34,15 @@ class Kindprozess {
   // The wait status once the child ended within `frist`; it is reaped then.
   std::optional<int> warten(std::chrono::milliseconds frist);
   bool laeuft();
-  std::string ausgabe() const;  // stdout
-  std::string fehler() const;   // stderr
+  std::string ausgabe() const { return text("aus"); }
+  std::string fehler() const { return text("fehler"); }
 
  private:
+  std::string text(const char* name) const;
+
+  TempOrdner ordner_;  // holds the child's stdout and stderr
   pid_t pid_ = -1;
   std::optional<int> status_;
-  std::filesystem::path ausgabeDatei_, fehlerDatei_;
 };
 
 // True when the wait status is a normal exit with this code.

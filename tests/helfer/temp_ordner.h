@@ -1,15 +1,27 @@
 #pragma once
 // A private temporary folder that is removed with everything in it.
 
+#include <stdlib.h>
+
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
 #include <string_view>
 
 namespace tw {
 
 class TempOrdner {
  public:
-  TempOrdner();
-  ~TempOrdner();
+  TempOrdner() {
+    std::string vorlage = (std::filesystem::temp_directory_path() / "tw-test-XXXXXX").string();
+    if (!::mkdtemp(vorlage.data())) throw std::runtime_error("mkdtemp");
+    pfad_ = vorlage;
+  }
+  ~TempOrdner() {
+    std::error_code fehler;
+    std::filesystem::remove_all(pfad_, fehler);
+  }
   TempOrdner(const TempOrdner&) = delete;
   TempOrdner& operator=(const TempOrdner&) = delete;
 
@@ -21,6 +33,8 @@ class TempOrdner {
 };
 
 // Writes a file as it is, without any of the program's rules.
-void dateiSchreiben(const std::filesystem::path& datei, std::string_view inhalt);
+inline void dateiSchreiben(const std::filesystem::path& datei, std::string_view inhalt) {
+  std::ofstream(datei, std::ios::binary | std::ios::trunc) << inhalt;
+}
 
 }  // namespace tw
