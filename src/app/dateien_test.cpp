@@ -1,8 +1,7 @@
 #include "app/dateien.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "helfer/temp_ordner.h"
 

@@ -56,7 +56,8 @@ const std::filesystem::path& heim() {
   static const std::filesystem::path ordner = [] {
     const auto& u = umgebung();
     const auto home = u.find("HOME");
-    if (home != u.end() && !home->second.empty() && home->second.front() == '/') return std::filesystem::path(home->second);
+    if (home != u.end() && !home->second.empty() && home->second.front() == '/')
+      return std::filesystem::path(home->second);
     return heimAusBenutzerdaten();
   }();
   return ordner;

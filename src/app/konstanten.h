@@ -38,10 +38,10 @@ const std::filesystem::path& heim();
 const std::filesystem::path& zustandOrdner();
 // The server's configuration folder, ~/.config/geld-bote-demo.
 const std::filesystem::path& konfigOrdner();
-const std::filesystem::path& sperrdatei();           // menue.pid
-const std::filesystem::path& sperrschloss();         // menue.lock
-const std::filesystem::path& bestaetigteAdresse();   // menue.adresse
-const std::filesystem::path& gezeigteAdresse();      // menue.adresse.gezeigt
+const std::filesystem::path& sperrdatei();          // menue.pid
+const std::filesystem::path& sperrschloss();        // menue.lock
+const std::filesystem::path& bestaetigteAdresse();  // menue.adresse
+const std::filesystem::path& gezeigteAdresse();     // menue.adresse.gezeigt
 // Whether the program runs from an application bundle.
 bool imBuendel();
 // The bundle's version label, or empty.

@@ -25,7 +25,8 @@ std::map<std::string, std::string> probe(const Start& start) {
 }
 
 std::string plist(const std::string& eintraege) {
-  return "<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\"><dict>" + eintraege + "</dict></plist>";
+  return "<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\"><dict>" + eintraege +
+         "</dict></plist>";
 }
 
 }  // namespace
@@ -55,7 +56,8 @@ TEST(Orte, BuendelUndFassungAusDerInfoListe) {
     const char* imBuendel;
     const char* fassung;
   } faelle[] = {
-      {"A.app", plist("<key>X</key><true/><key>CFBundleShortVersionString</key>\n<string>1.7.2&amp;x</string>"), "1",
+      {"A.app",
+       plist("<key>X</key><true/><key>CFBundleShortVersionString</key>\n<string>1.7.2&amp;x</string>"), "1",
        "1.7.2&x"},
       {"B.app", plist("<key>CFBundleName</key><string>Taler Wacht</string>"), "1", ""},
       {"C.app", plist("<key>CFBundleShortVersionString</key><integer>3</integer>"), "1", ""},

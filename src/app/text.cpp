@@ -36,9 +36,20 @@ std::size_t zeichenLesen(std::string_view s, std::size_t i, char32_t& cp) {
 // Unicode white space (category Z), tab, and the line ends.
 bool leerzeichen(char32_t cp) {
   switch (cp) {
-    case 0x09: case 0x0A: case 0x0B: case 0x0C: case 0x0D:
-    case 0x20: case 0x85: case 0xA0: case 0x1680:
-    case 0x2028: case 0x2029: case 0x202F: case 0x205F: case 0x3000:
+    case 0x09:
+    case 0x0A:
+    case 0x0B:
+    case 0x0C:
+    case 0x0D:
+    case 0x20:
+    case 0x85:
+    case 0xA0:
+    case 0x1680:
+    case 0x2028:
+    case 0x2029:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
       return true;
     default:
       return cp >= 0x2000 && cp <= 0x200A;

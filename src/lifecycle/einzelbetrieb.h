@@ -19,9 +19,9 @@ struct Einzelbetrieb {
 };
 
 enum class Einzelentscheid {
-  weiter,       // this copy holds the lock and has written the pid file
-  ungeschuetzt, // the lock file cannot be opened: run without the guard
-  aufgeben,     // another copy keeps running: end this one
+  weiter,        // this copy holds the lock and has written the pid file
+  ungeschuetzt,  // the lock file cannot be opened: run without the guard
+  aufgeben,      // another copy keeps running: end this one
 };
 
 struct Einzelergebnis {

@@ -1,12 +1,11 @@
 #include "lifecycle/einzelbetrieb.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <thread>
@@ -25,7 +24,8 @@ using namespace std::chrono_literals;
 
 // The lock as another copy holds it: a separate open file description.
 struct FremdeSperre {
-  explicit FremdeSperre(const std::filesystem::path& datei) : griff(::open(datei.c_str(), O_RDWR | O_CREAT, 0600)) {
+  explicit FremdeSperre(const std::filesystem::path& datei)
+      : griff(::open(datei.c_str(), O_RDWR | O_CREAT, 0600)) {
     ::flock(griff, LOCK_EX | LOCK_NB);
   }
   ~FremdeSperre() { ::close(griff); }

@@ -107,8 +107,9 @@ bool prozessIstUnser(pid_t pid) {
   if (!pfad) return false;
   if (nenntUns(*pfad)) return true;
   const auto schraegstrich = pfad->rfind('/');
-  const std::string_view name =
-      schraegstrich == std::string::npos ? std::string_view(*pfad) : std::string_view(*pfad).substr(schraegstrich + 1);
+  const std::string_view name = schraegstrich == std::string::npos
+                                    ? std::string_view(*pfad)
+                                    : std::string_view(*pfad).substr(schraegstrich + 1);
   if (!istInterpreter(name)) return false;
   for (const auto& stueck : prozessArgumente(pid))
     if (nenntUns(stueck)) return true;

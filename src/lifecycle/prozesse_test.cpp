@@ -1,11 +1,11 @@
 #include "lifecycle/prozesse.h"
 
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <gtest/gtest.h>
 
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/kindprozess.h"
@@ -80,9 +80,10 @@ TEST(Prozesse, UnserNachPfadOderInterpreterArgumentenUndNurUnsereBeendet) {
   const auto status = eigener.warten(5s);
   EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
   EXPECT_TRUE(fremder.laeuft());
-  EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(fremder.pid()) +
-                                                          " ist nicht unser (" + *prozessPfad(fremder.pid()) +
-                                                          ") — nicht beendet"});
+  EXPECT_EQ(
+      protokoll.zeilen(),
+      std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(fremder.pid()) +
+                               " ist nicht unser (" + *prozessPfad(fremder.pid()) + ") — nicht beendet"});
 }
 
 TEST(Prozesse, AndererNutzerIstNieUnser) {
@@ -100,8 +101,9 @@ TEST(Prozesse, AndererNutzerIstNieUnser) {
   EXPECT_FALSE(prozessIstUnser(kind.pid()));
   unserenBeenden(kind.pid());
   EXPECT_TRUE(kind.laeuft());
-  EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(kind.pid()) +
-                                                          " ist nicht unser (?) — nicht beendet"});
+  EXPECT_EQ(protokoll.zeilen(),
+            std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(kind.pid()) +
+                                     " ist nicht unser (?) — nicht beendet"});
 }
 
 }  // namespace tw

@@ -5,8 +5,8 @@
 #include <sys/types.h>
 
 #include <chrono>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,10 +17,10 @@
 namespace tw {
 
 struct Start {
-  std::vector<std::string> argumente{};         // argumente[0] is the program
-  std::map<std::string, std::string> umgebung{};// added to (or replacing) the test's own
-  std::vector<std::string> ohne{};              // removed from the test's own
-  std::optional<std::filesystem::path> ordner{};// working directory
+  std::vector<std::string> argumente{};           // argumente[0] is the program
+  std::map<std::string, std::string> umgebung{};  // added to (or replacing) the test's own
+  std::vector<std::string> ohne{};                // removed from the test's own
+  std::optional<std::filesystem::path> ordner{};  // working directory
 };
 
 class Kindprozess {

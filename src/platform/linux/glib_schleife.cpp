@@ -61,7 +61,9 @@ WeckerId GlibSchleife::wecken(Dauer dauer, Aufgabe aufgabe, bool wiederholt) {
   return id;
 }
 
-WeckerId GlibSchleife::spaeter(Dauer dauer, Aufgabe aufgabe) { return wecken(dauer, std::move(aufgabe), false); }
+WeckerId GlibSchleife::spaeter(Dauer dauer, Aufgabe aufgabe) {
+  return wecken(dauer, std::move(aufgabe), false);
+}
 
 WeckerId GlibSchleife::wiederholen(Dauer abstand, Aufgabe aufgabe) {
   return wecken(abstand, std::move(aufgabe), true);

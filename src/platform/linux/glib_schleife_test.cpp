@@ -1,8 +1,9 @@
 #include "platform/linux/glib_schleife.h"
 
+#include <gtest/gtest.h>
+
 #include <csignal>
 #include <future>
-#include <gtest/gtest.h>
 #include <thread>
 
 namespace tw {
