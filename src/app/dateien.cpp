@@ -24,25 +24,31 @@ bool allesSchreiben(int fd, std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> lesen(const std::filesystem::path& datei) {
+std::optional<std::string> rohLesen(const std::filesystem::path& datei, std::size_t hoechstens) {
   // Non-blocking open: a FIFO planted under a known name must not stall the caller.
   const int fd = ::open(datei.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   std::string inhalt;
   bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  char puffer[8192];
+  char puffer[16384];
   while (ok) {
     const ssize_t n = ::read(fd, puffer, sizeof puffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
     inhalt.append(puffer, static_cast<std::size_t>(n));
-    if (inhalt.size() > groessteLesbareDatei) ok = false;
+    if (inhalt.size() > hoechstens) ok = false;
   }
   ::close(fd);
-  if (!ok || !gueltigesUtf8(inhalt)) return std::nullopt;
-  return std::string(getrimmt(inhalt));
+  if (!ok) return std::nullopt;
+  return inhalt;
+}
+
+std::optional<std::string> lesen(const std::filesystem::path& datei) {
+  auto inhalt = rohLesen(datei, groessteLesbareDatei);
+  if (!inhalt || !gueltigesUtf8(*inhalt)) return std::nullopt;
+  return std::string(getrimmt(*inhalt));
 }
 
 void schreibenPrivat(std::string_view text, const std::filesystem::path& datei) {

@@ -13,6 +13,10 @@ namespace tw {
 // `groessteLesbareDatei` or not valid UTF-8.
 std::optional<std::string> lesen(const std::filesystem::path& datei);
 
+// The file's bytes as they are; nothing when it is missing, unreadable, not a
+// regular file or larger than `hoechstens`. Never blocks on a FIFO.
+std::optional<std::string> rohLesen(const std::filesystem::path& datei, std::size_t hoechstens);
+
 // Writes `text` so that only the user may read it (0600). Missing folders are
 // not created and every failure is silent; the old file then stays as it was.
 void schreibenPrivat(std::string_view text, const std::filesystem::path& datei);

@@ -79,25 +79,12 @@ const std::filesystem::path& konfigOrdner() {
   return ordner;
 }
 
-const std::filesystem::path& sperrdatei() {
-  static const std::filesystem::path datei = zustandOrdner() / "menue.pid";
-  return datei;
-}
-
-const std::filesystem::path& sperrschloss() {
-  static const std::filesystem::path datei = zustandOrdner() / "menue.lock";
-  return datei;
-}
-
-const std::filesystem::path& bestaetigteAdresse() {
-  static const std::filesystem::path datei = zustandOrdner() / "menue.adresse";
-  return datei;
-}
-
-const std::filesystem::path& gezeigteAdresse() {
-  static const std::filesystem::path datei = zustandOrdner() / "menue.adresse.gezeigt";
-  return datei;
-}
+// clang-format off
+const std::filesystem::path& sperrdatei() { static const auto pfad = zustandOrdner() / "menue.pid"; return pfad; }
+const std::filesystem::path& sperrschloss() { static const auto pfad = zustandOrdner() / "menue.lock"; return pfad; }
+const std::filesystem::path& bestaetigteAdresse() { static const auto pfad = zustandOrdner() / "menue.adresse"; return pfad; }
+const std::filesystem::path& gezeigteAdresse() { static const auto pfad = zustandOrdner() / "menue.adresse.gezeigt"; return pfad; }
+// clang-format on
 
 bool imBuendel() {
   static const bool ja = hauptbuendel().ort().extension() == ".app";

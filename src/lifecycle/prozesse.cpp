@@ -1,6 +1,5 @@
 #include "lifecycle/prozesse.h"
 
-#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +7,7 @@
 #include <cerrno>
 #include <string_view>
 
+#include "app/dateien.h"
 #include "app/konstanten.h"
 #include "app/protokoll.h"
 #include "app/text.h"
@@ -26,24 +26,8 @@ bool gehoertUns(pid_t pid) {
   return ::stat(procPfad(pid, "").c_str(), &st) == 0 && st.st_uid == ::geteuid();
 }
 
-std::optional<std::string> ganzLesen(const std::string& pfad) {
-  const int fd = ::open(pfad.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::string inhalt;
-  char puffer[16384];
-  for (;;) {
-    const ssize_t n = ::read(fd, puffer, sizeof puffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      ::close(fd);
-      return std::nullopt;
-    }
-    if (n == 0) break;
-    inhalt.append(puffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return inhalt;
-}
+// Arguments and environment together stay below the kernel's limit for exec.
+constexpr std::size_t groessterArgumentbereich = 8 << 20;
 
 void stueckeAnhaengen(std::string_view bereich, std::vector<std::string>& stuecke) {
   while (!bereich.empty()) {
@@ -92,14 +76,22 @@ std::optional<std::string> prozessPfad(pid_t pid) {
   return std::string(puffer, static_cast<std::size_t>(n));
 }
 
-std::vector<std::string> prozessArgumente(pid_t pid) {
+namespace {
+
+std::vector<std::string> argumenteMitPfad(pid_t pid, const std::string& pfad) {
   std::vector<std::string> stuecke;
-  const auto pfad = prozessPfad(pid);
-  if (!pfad) return stuecke;
-  stueckeAnhaengen(*pfad, stuecke);
-  if (auto argumente = ganzLesen(procPfad(pid, "cmdline"))) stueckeAnhaengen(*argumente, stuecke);
-  if (auto umgebung = ganzLesen(procPfad(pid, "environ"))) stueckeAnhaengen(*umgebung, stuecke);
+  stueckeAnhaengen(pfad, stuecke);
+  for (const char* bereich : {"cmdline", "environ"})
+    if (auto inhalt = rohLesen(procPfad(pid, bereich), groessterArgumentbereich))
+      stueckeAnhaengen(*inhalt, stuecke);
   return stuecke;
+}
+
+}  // namespace
+
+std::vector<std::string> prozessArgumente(pid_t pid) {
+  const auto pfad = prozessPfad(pid);
+  return pfad ? argumenteMitPfad(pid, *pfad) : std::vector<std::string>{};
 }
 
 bool prozessIstUnser(pid_t pid) {
@@ -107,11 +99,10 @@ bool prozessIstUnser(pid_t pid) {
   if (!pfad) return false;
   if (nenntUns(*pfad)) return true;
   const auto schraegstrich = pfad->rfind('/');
-  const std::string_view name = schraegstrich == std::string::npos
-                                    ? std::string_view(*pfad)
-                                    : std::string_view(*pfad).substr(schraegstrich + 1);
+  const std::string_view name =
+      std::string_view(*pfad).substr(schraegstrich == std::string::npos ? 0 : schraegstrich + 1);
   if (!istInterpreter(name)) return false;
-  for (const auto& stueck : prozessArgumente(pid))
+  for (const auto& stueck : argumenteMitPfad(pid, *pfad))
     if (nenntUns(stueck)) return true;
   return false;
 }

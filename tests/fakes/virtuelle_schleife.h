@@ -26,7 +26,6 @@ class VirtuelleSchleife final : public Ereignisschleife {
   // Posts the task registered for the signal.
   void signalSenden(int signal);
 
-  std::size_t wartendeHintergrundaufgaben() const { return hintergrund_.size(); }
   std::vector<Dringlichkeit> hintergrundDringlichkeiten;  // every background task, as queued
 
  private:
