@@ -1,0 +1,144 @@
+#include "status/abrufen.h"
+
+#include <curl/curl.h>
+
+#include <memory>
+#include <mutex>
+
+namespace tw {
+namespace {
+
+// Time without any byte before the request counts as unanswered, and the
+// bound on the whole exchange, so a server trickling bytes cannot hold it.
+constexpr long stilleSekunden = 4;
+constexpr long grenzeMs = 5000;
+
+void einmalEinrichten() {
+  static std::once_flag einmal;
+  std::call_once(einmal, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct HandleLoeschen {
+  void operator()(CURL* h) const { curl_easy_cleanup(h); }
+};
+struct ListeLoeschen {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+
+struct Koerper {
+  std::string text;
+  bool zuGross = false;
+};
+
+size_t aufnehmen(char* daten, size_t groesse, size_t anzahl, void* ziel) {
+  auto* koerper = static_cast<Koerper*>(ziel);
+  const size_t laenge = groesse * anzahl;
+  if (koerper->text.size() + laenge > groessteAntwort) {
+    koerper->zuGross = true;
+    return 0;  // aborts the transfer
+  }
+  koerper->text.append(daten, laenge);
+  return laenge;
+}
+
+// An HTTP token; anything else (spaces, line ends) would let a caller inject headers.
+bool gueltigeMethode(std::string_view methode) {
+  if (methode.empty()) return false;
+  for (unsigned char c : methode)
+    if (c <= ' ' || c >= 127 || std::string_view("()<>@,;:\\\"/[]?={}").find(c) != std::string_view::npos)
+      return false;
+  return true;
+}
+
+std::string formularText(const Felder& felder) {
+  std::string text;
+  for (const auto& [name, wert] : felder) {
+    if (!text.empty()) text += '&';
+    text += name + "=" + formKodiert(wert);
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string formKodiert(std::string_view wert) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string aus;
+  aus.reserve(wert.size());
+  for (unsigned char c : wert) {
+    const bool bleibt = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '-' || c == '.' || c == '_' || c == '~';
+    if (bleibt) {
+      aus += static_cast<char>(c);
+    } else {
+      aus += '%';
+      aus += hex[c >> 4];
+      aus += hex[c & 15];
+    }
+  }
+  return aus;
+}
+
+Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) {
+  if (!gueltigeMethode(methode)) return {};
+  einmalEinrichten();
+  std::unique_ptr<CURL, HandleLoeschen> h(curl_easy_init());
+  if (!h) return {};
+  CURL* c = h.get();
+
+  std::unique_ptr<curl_slist, ListeLoeschen> kopf;
+  auto kopfzeile = [&kopf](const std::string& zeile) {
+    if (curl_slist* neu = curl_slist_append(kopf.get(), zeile.c_str())) {
+      kopf.release();
+      kopf.reset(neu);
+    }
+  };
+  kopfzeile("Sec-Fetch-Site: same-origin");
+  if (!url.host().empty() && url.port())
+    kopfzeile("Origin: http://" + url.host() + ":" + std::to_string(*url.port()));
+  kopfzeile("Expect:");  // no 100-continue round trip
+
+  const std::string methodeText(methode);
+  const bool post = methode == "POST";
+  const std::string formular = post ? formularText(felder) : std::string();
+  if (post) {
+    kopfzeile("Content-Type: application/x-www-form-urlencoded");
+    curl_easy_setopt(c, CURLOPT_POST, 1L);
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, formular.c_str());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formular.size()));
+  } else if (methode == "HEAD") {
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+  } else if (methode != "GET") {
+    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, methodeText.c_str());
+  }
+
+  Koerper koerper;
+  curl_easy_setopt(c, CURLOPT_URL, url.text().c_str());
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, kopf.get());
+  curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+  // A proxy from the environment must not see a loopback request that may carry the passphrase.
+  curl_easy_setopt(c, CURLOPT_PROXY, "");
+  curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+  // A redirect would send the form body on to another address.
+  curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, stilleSekunden * 1000);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, stilleSekunden);
+  curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, grenzeMs);
+  curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, aufnehmen);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &koerper);
+
+  const CURLcode ergebnis = curl_easy_perform(c);
+  Antwort antwort;
+  if (ergebnis != CURLE_OK && !koerper.zuGross) return antwort;
+  long status = 0;
+  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  antwort.status = status;
+  if (koerper.zuGross || koerper.text.empty()) return antwort;
+  auto json = nlohmann::json::parse(koerper.text, nullptr, /*allow_exceptions=*/false);
+  if (json.is_object()) antwort.json = std::move(json);
+  return antwort;
+}
+
+}  // namespace tw

@@ -1,0 +1,32 @@
+#pragma once
+// The program's only HTTP client: one synchronous request to a local server
+// page. Blocks for at most about five seconds; never call it on the main loop.
+
+#include <cstdint>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "status/url.h"
+
+namespace tw {
+
+using Felder = std::map<std::string, std::string>;
+
+struct Antwort {
+  std::int64_t status = 0;             // 0 when no HTTP answer came
+  std::optional<nlohmann::json> json;  // only a JSON object, whatever the status
+};
+
+// Bodies larger than this are dropped unread and count as no JSON object.
+inline constexpr std::size_t groessteAntwort = 1 << 20;
+
+Antwort abrufen(const Url& url, std::string_view methode = "GET", const Felder& felder = {});
+
+// Form encoding of one value: ASCII letters, digits and "-._~" stay, every
+// other byte becomes an upper-case percent-escape.
+std::string formKodiert(std::string_view wert);
+
+}  // namespace tw
