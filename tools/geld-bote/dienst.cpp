@@ -1,0 +1,150 @@
+#include "dienst.h"
+
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <iostream>
+#include <optional>
+#include <thread>
+
+#include "app/dateien.h"
+#include "melden.h"
+#include "schluessel.h"
+#include "seiten.h"
+#include "tresor.h"
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// httplib's default adds SO_REUSEPORT, which would let a second server share
+// a port in use; the stand-in must fail then instead.
+void nurAdresseWiederverwenden(int sock) {
+  int ja = 1;
+  ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &ja, sizeof ja);
+}
+
+// schreibenPrivat is silent, so the text is read back.
+bool ablegen(std::string_view text, const fs::path& datei) {
+  schreibenPrivat(text, datei);
+  if (lesen(datei) == text) return true;
+  melden("kann " + datei.string() + " nicht schreiben");
+  return false;
+}
+
+// The program's page key lives in the config folder and outlasts restarts.
+std::optional<std::string> programmPraefix() {
+  const fs::path datei = konfigOrdner() / "token";
+  auto schluessel = lesen(datei);
+  if (!schluessel || !brauchbarerSchluessel(*schluessel, 128)) {
+    if (schluessel) melden("token ist kein brauchbarer Schlüssel; ein neuer wird angelegt");
+    schluessel = zufallsHex(16);
+    if (!ablegen(*schluessel, datei)) return std::nullopt;
+  }
+  return "/t/" + *schluessel + "/";
+}
+
+// An instance serves below its key, or at the root when the file holds
+// something that cannot stand in a path.
+std::optional<std::string> instanzPraefix() {
+  const fs::path datei = zustandOrdner() / "seite.schluessel";
+  std::error_code fehler;
+  if (!fs::exists(fs::symlink_status(datei, fehler))) {
+    const std::string neu = zufallsHex(16);
+    if (!ablegen(neu, datei)) return std::nullopt;
+    return "/t/" + neu + "/";
+  }
+  const auto schluessel = lesen(datei);
+  if (schluessel && brauchbarerSchluessel(*schluessel)) return "/t/" + *schluessel + "/";
+  melden("seite.schluessel ist kein brauchbarer Schlüssel; die Seiten liegen unter /");
+  return "/";
+}
+
+// Files that announce this process to the menu app; written once it listens.
+bool ankuendigen(Rolle rolle, int port) {
+  const std::string pid = std::to_string(::getpid());
+  if (rolle == Rolle::instanz) {
+    privatenOrdnerAnlegen(zustandOrdner() / "instanzen");
+    return ablegen(std::to_string(port), zustandOrdner() / "instanzen" / (pid + ".port"));
+  }
+  const std::string adresse = "https://" + zufallsHex(6) + ".tunnel.geld-bote.example";
+  return ablegen(adresse, zustandOrdner() / "tunnel.adresse") && ablegen(pid, zustandOrdner() / "tunnel.pid");
+}
+
+void abmelden(Rolle rolle) {
+  const std::string pid = std::to_string(::getpid());
+  std::error_code fehler;
+  if (rolle == Rolle::instanz) {
+    fs::remove(zustandOrdner() / "instanzen" / (pid + ".port"), fehler);
+  } else if (lesen(zustandOrdner() / "tunnel.pid") == pid) {
+    // A newer program may have taken over the file meanwhile.
+    fs::remove(zustandOrdner() / "tunnel.pid", fehler);
+  }
+}
+
+}  // namespace
+
+int dienstAusfuehren(const Aufruf& aufruf) {
+  // Blocked in every thread, so that only the waiting thread below takes them.
+  sigset_t stopSignale;
+  ::sigemptyset(&stopSignale);
+  ::sigaddset(&stopSignale, SIGTERM);
+  ::sigaddset(&stopSignale, SIGINT);
+  ::pthread_sigmask(SIG_BLOCK, &stopSignale, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
+  httplib::Server server;
+  server.set_socket_options(nurAdresseWiederverwenden);
+  const int port = aufruf.port == 0 ? server.bind_to_any_port("127.0.0.1")
+                                    : (server.bind_to_port("127.0.0.1", aufruf.port) ? aufruf.port : -1);
+  if (port <= 0) {
+    melden(aufruf.port == 0 ? std::string("kein freier Port auf 127.0.0.1")
+                            : "Port " + std::to_string(aufruf.port) + " auf 127.0.0.1 ist nicht frei");
+    return 1;
+  }
+
+  privatenOrdnerAnlegen(zustandOrdner());
+  if (aufruf.rolle == Rolle::programm) privatenOrdnerAnlegen(konfigOrdner());
+  const auto praefix = aufruf.rolle == Rolle::programm ? programmPraefix() : instanzPraefix();
+  if (!praefix) return 1;
+  Tresor tresor(konfigOrdner() / "zugaenge.enc", aufruf.minuten, aufruf.minutenlaenge);
+  seitenAnmelden(server, {*praefix, port, aufruf.fassung, zustandOrdner() / "tunnel.adresse"}, tresor);
+  if (!ankuendigen(aufruf.rolle, port)) {
+    abmelden(aufruf.rolle);
+    return 1;
+  }
+  melden(std::string(aufruf.rolle == Rolle::programm ? "Programm" : "Instanz") +
+         " hört auf 127.0.0.1:" + std::to_string(port));
+  std::cout << "bereit " << port << std::endl;
+
+  std::atomic<bool> fertig{false};
+  std::atomic<bool> signalErhalten{false};
+  std::thread wache([&] {
+    int signal = 0;
+    ::sigwait(&stopSignale, &signal);
+    if (fertig) return;
+    signalErhalten = true;
+    melden(signal == SIGINT ? "SIGINT: beende" : "SIGTERM: beende");
+    // stop() has no effect before the server loop runs.
+    while (!fertig && !server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds{5});
+    server.stop();
+  });
+  server.listen_after_bind();
+  fertig = true;
+  ::pthread_kill(wache.native_handle(), SIGTERM);
+  wache.join();
+
+  abmelden(aufruf.rolle);
+  if (!signalErhalten) {
+    melden("der Server ist unerwartet beendet");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace tw

@@ -1,0 +1,286 @@
+// The stand-in server and its start script, run as real processes and
+// spoken to over HTTP on 127.0.0.1.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "app/dateien.h"
+#include "helfer/kindprozess.h"
+#include "helfer/roh_server.h"
+#include "lifecycle/prozesse.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+unsigned modus(const fs::path& pfad) {
+  struct stat st {};
+  ::stat(pfad.c_str(), &st);
+  return st.st_mode & 0777;
+}
+
+// The server's pages, asked as its own page asks unless told otherwise.
+struct Seite {
+  int port = 0;
+  std::string praefix;
+  httplib::Headers eigene() const {
+    return {{"Sec-Fetch-Site", "same-origin"}, {"Origin", "http://127.0.0.1:" + std::to_string(port)}};
+  }
+  httplib::Result holen(const std::string& name, const httplib::Headers& kopf = {}) const {
+    return httplib::Client("127.0.0.1", port).Get(praefix + name, kopf);
+  }
+  httplib::Result senden(const std::string& name, const std::string& koerper,
+                         std::optional<httplib::Headers> kopf = {}) const {
+    return httplib::Client("127.0.0.1", port)
+        .Post(praefix + name, kopf.value_or(eigene()), koerper, "application/x-www-form-urlencoded");
+  }
+  Json zustand() const { return json(holen("zustand", eigene()), 200); }
+  static Json json(const httplib::Result& r, int status) {
+    if (!r || r->status != status) return "status " + (r ? std::to_string(r->status) : "-");
+    return Json::parse(r->body, nullptr, false);
+  }
+};
+
+// Its own home, state folder and port for every test.
+struct GeldBote : ::testing::Test {
+  TempOrdner t;
+  fs::path zustand = t / "zustand";
+  fs::path konfig = t / ".config" / "geld-bote-demo";
+  int port = freierPort();
+
+  Start start(std::vector<std::string> argumente) const {
+    return {std::move(argumente),
+            {{"HOME", t.pfad()},
+             {"GELD_BOTE_ZUSTAND", zustand},
+             {"GELD_BOTE_PORT", std::to_string(port)},
+             {"XDG_CONFIG_HOME", t / "xdg"},
+             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (t / "kein-bus").string()}}};
+  }
+  // The port from the server's "bereit" line, 0 when it never came.
+  static int bereit(Kindprozess& kind) {
+    bisZu(10s, [&] { return kind.ausgabe().find('\n') != std::string::npos || !kind.laeuft(); });
+    const std::string zeile = kind.ausgabe();
+    if (!zeile.starts_with("bereit ")) return ADD_FAILURE() << kind.fehler(), 0;
+    return std::stoi(zeile.substr(7));
+  }
+  // A running instance and its pages.
+  std::pair<std::unique_ptr<Kindprozess>, Seite> instanz(std::vector<std::string> dazu = {}) const {
+    dazu.insert(dazu.begin(), {TW_GELD_BOTE, "--instanz"});
+    auto kind = std::make_unique<Kindprozess>(start(dazu));
+    const int p = bereit(*kind);
+    const auto schluessel = lesen(zustand / "seite.schluessel").value_or("");
+    return {std::move(kind), Seite{p, schluessel.size() == 32 ? "/t/" + schluessel + "/" : "/"}};
+  }
+};
+
+// The program runs in a session of its own; the test ends it, even on failure.
+struct Nachlauf {
+  std::optional<pid_t> pid;
+  ~Nachlauf() {
+    if (pid && prozessPfad(*pid).value_or("").find("geld-bote") != std::string::npos) ::kill(*pid, SIGKILL);
+  }
+};
+
+const std::string passphrase = "Grüße & Küsse 1+1";
+const std::string kodiert = "passphrase=Gr%C3%BC%C3%9Fe%20%26%20K%C3%BCsse%201%2B1";
+
+}  // namespace
+
+TEST_F(GeldBote, StartenBringtDasProgrammHochUndSigtermNimmtEsWeg) {
+  Kindprozess starten(start({TW_STARTEN, "--still"}));
+  EXPECT_TRUE(endeteMit(starten.warten(5s), 0));
+  Nachlauf programm;
+  ASSERT_TRUE(bisZu(10s, [&] {
+    const auto text = lesen(zustand / "tunnel.pid");
+    programm.pid = text ? std::optional<pid_t>(std::stoi(*text)) : std::nullopt;
+    return programm.pid && prozessIstUnser(*programm.pid);
+  })) << lesen(zustand / "start.log").value_or("");
+  const auto token = lesen(konfig / "token").value_or("");
+  EXPECT_EQ(token.size(), 32u);
+  EXPECT_EQ(modus(konfig / "token"), 0600u);
+  EXPECT_TRUE(lesen(zustand / "tunnel.adresse").value_or("").starts_with("https://"));
+  const Seite seite{port, "/t/" + token + "/"};
+  Json z;
+  EXPECT_TRUE(bisZu(10s, [&] { return (z = seite.zustand()).is_object(); })) << z;
+  EXPECT_EQ(z, Json({{"fassung", "1.7.2_demo"}, {"tresor", "leer"}}));
+
+  // Started again while it runs: nothing happens.
+  Kindprozess nochmal(start({TW_STARTEN, "--still", "--autostart"}));
+  EXPECT_TRUE(endeteMit(nochmal.warten(5s), 0));
+  const auto log = lesen(zustand / "start.log").value_or("");
+  EXPECT_EQ(log.find("gestartet"), log.rfind("gestartet")) << log;
+
+  ::kill(*programm.pid, SIGTERM);
+  EXPECT_TRUE(bisZu(10s, [&] { return !fs::exists(zustand / "tunnel.pid"); }));
+  EXPECT_TRUE(fs::exists(zustand / "tunnel.adresse"));
+}
+
+TEST_F(GeldBote, TresorEinrichtenSperrenEntsperren) {
+  const auto [kind, seite] = instanz();
+  const fs::path datei = konfig / "zugaenge.enc";
+  EXPECT_EQ(seite.senden("entsperren", kodiert)->status, 409);
+  EXPECT_EQ(seite.senden("einrichten", "passphrase=")->status, 400);
+  EXPECT_EQ(Seite::json(seite.senden("einrichten", kodiert), 200),
+            Json({{"tresor", "offen"}, {"restminuten", 30}}));
+  EXPECT_EQ(seite.senden("einrichten", "passphrase=anders")->status, 409);
+  EXPECT_EQ(Seite::json(seite.senden("sperren", ""), 200), Json({{"tresor", "zu"}}));
+
+  const auto falsch = seite.senden("entsperren", "passphrase=Gr%C3%BC%C3%9Fe");
+  EXPECT_EQ(Seite::json(falsch, 403).contains("fehler"), true);
+  EXPECT_EQ(seite.senden("entsperren", "name=x")->status, 400);
+  EXPECT_EQ(seite.senden("entsperren", "passphrase=%zz")->status, 400);
+  EXPECT_EQ(seite.zustand()["tresor"], "zu");
+  EXPECT_EQ(Seite::json(seite.senden("entsperren", "x=1&" + kodiert), 200),
+            Json({{"tresor", "offen"}, {"restminuten", 30}}));
+  EXPECT_EQ(seite.zustand()["tresor"], "offen");
+
+  EXPECT_EQ(modus(datei), 0600u);
+  const auto inhalt = lesen(datei).value_or("");
+  EXPECT_NE(inhalt.find("scrypt"), std::string::npos);
+  EXPECT_EQ(inhalt.find("Küsse"), std::string::npos);
+  EXPECT_EQ(kind->fehler().find("Küsse"), std::string::npos);
+  EXPECT_EQ(Seite::json(seite.senden("sperren", ""), 200), Json({{"tresor", "zu"}}));
+
+  // A file it cannot read is left alone.
+  dateiSchreiben(datei, "kaputt");
+  EXPECT_EQ(seite.senden("entsperren", kodiert)->status, 500);
+  EXPECT_EQ(seite.senden("einrichten", kodiert)->status, 409);
+  EXPECT_EQ(seite.zustand()["tresor"], "zu");
+  EXPECT_EQ(lesen(datei), "kaputt");
+}
+
+TEST_F(GeldBote, FremdeAnfragenAendernNichts) {
+  const auto [kind, seite] = instanz();
+  const std::string eigen = "http://127.0.0.1:" + std::to_string(seite.port);
+  const std::vector<httplib::Headers> fremde = {
+      {{"Origin", eigen}},
+      {{"Sec-Fetch-Site", "same-origin"}},
+      {{"Sec-Fetch-Site", "same-origin"}, {"Origin", "http://127.0.0.1:" + std::to_string(seite.port + 1)}},
+      {{"Sec-Fetch-Site", "cross-site"}, {"Origin", eigen}},
+      {{"Sec-Fetch-Site", "same-origin"}, {"Origin", "http://boese.example"}}};
+  for (std::size_t i = 0; i < fremde.size(); ++i) {
+    // Only a form post to "einrichten" may leave out Sec-Fetch-Site.
+    if (i > 0) {
+      EXPECT_TRUE(Seite::json(seite.senden("einrichten", kodiert, fremde[i]), 403).contains("fehler")) << i;
+    }
+    EXPECT_EQ(seite.holen("zustand", fremde[i])->status, 403) << i;
+  }
+  EXPECT_FALSE(fs::exists(konfig / "zugaenge.enc"));
+  const httplib::Headers formular = {{"Origin", "http://localhost:" + std::to_string(seite.port)}};
+  EXPECT_EQ(seite.senden("einrichten", kodiert, formular)->status, 200);
+  for (const auto& kopf : fremde) {
+    EXPECT_EQ(seite.senden("sperren", "", kopf)->status, 403);
+    EXPECT_EQ(seite.senden("entsperren", kodiert, kopf)->status, 403);
+  }
+  EXPECT_EQ(seite.zustand()["tresor"], "offen");
+}
+
+TEST_F(GeldBote, InstanzMeldetSichAnUndAb) {
+  privatenOrdnerAnlegen(zustand);
+  dateiSchreiben(zustand / "tunnel.adresse", "https://abc.tunnel.example");
+  auto [kind, seite] = instanz({"--fassung", "9.9 <b>"});
+  const fs::path portDatei = zustand / "instanzen" / (std::to_string(kind->pid()) + ".port");
+  EXPECT_EQ(lesen(portDatei), std::to_string(seite.port));
+  EXPECT_EQ(modus(zustand / "instanzen"), 0700u);
+  EXPECT_EQ(seite.praefix.size(), 36u);
+  EXPECT_EQ(seite.zustand()["fassung"], "9.9 <b>");
+  const auto uebersicht = seite.holen("");
+  EXPECT_NE(uebersicht->body.find("action=\"" + seite.praefix + "einrichten\""), std::string::npos);
+  EXPECT_NE(uebersicht->body.find("9.9 &lt;b&gt;"), std::string::npos);
+  const auto chatbots = seite.holen("chatbots")->body;
+  EXPECT_NE(chatbots.find("<section id=\"chatgpt\">"), std::string::npos);
+  EXPECT_NE(chatbots.find("https://abc.tunnel.example"), std::string::npos);
+  for (const auto& pfad : {std::string("/"), seite.praefix + "zustand/", seite.praefix + "x"}) {
+    const auto r = httplib::Client("127.0.0.1", seite.port).Get(pfad, seite.eigene());
+    EXPECT_EQ(r->status, 404) << pfad;
+    EXPECT_EQ(r->get_header_value("Content-Type").find("json"), std::string::npos) << pfad;
+  }
+  EXPECT_EQ(seite.senden("zustand", "")->status, 404);
+
+  // Taken while it runs: a second server on its port gives up without a trace.
+  Kindprozess zweiter(start({TW_GELD_BOTE, "--instanz", "--port", std::to_string(seite.port)}));
+  EXPECT_TRUE(endeteMit(zweiter.warten(10s), 1));
+  EXPECT_FALSE(fs::exists(zustand / "instanzen" / (std::to_string(zweiter.pid()) + ".port")));
+
+  ::kill(kind->pid(), SIGTERM);
+  EXPECT_TRUE(endeteMit(kind->warten(10s), 0)) << kind->fehler();
+  EXPECT_FALSE(fs::exists(portDatei));
+
+  // A key that cannot stand in a path: the pages move to the root.
+  dateiSchreiben(zustand / "seite.schluessel", "a/b");
+  auto [wurzel, wurzelSeite] = instanz();
+  EXPECT_EQ(wurzelSeite.zustand()["tresor"], "leer");
+  EXPECT_EQ(lesen(zustand / "seite.schluessel"), "a/b");
+}
+
+TEST_F(GeldBote, FalscheAufrufeEndenMitZwei) {
+  for (const auto& argumente :
+       std::vector<std::vector<std::string>>{{"--instanz", "--minuten", "0"},
+                                             {"--programm", "--instanz"},
+                                             {},
+                                             {"--instanz", "--port"},
+                                             {"--instanz", "--was"},
+                                             {"--instanz", "--minutenlaenge", "-5"}}) {
+    std::vector<std::string> aufruf{TW_GELD_BOTE};
+    aufruf.insert(aufruf.end(), argumente.begin(), argumente.end());
+    Kindprozess kind(start(aufruf));
+    EXPECT_TRUE(endeteMit(kind.warten(10s), 2)) << kind.fehler();
+    EXPECT_TRUE(kind.fehler().starts_with("geld-bote: ")) << kind.fehler();
+  }
+  auto falscherPort = start({TW_GELD_BOTE, "--programm"});
+  falscherPort.umgebung["GELD_BOTE_PORT"] = "80x";
+  Kindprozess kind(falscherPort);
+  EXPECT_TRUE(endeteMit(kind.warten(10s), 2));
+  EXPECT_FALSE(fs::exists(zustand / "tunnel.pid"));
+}
+
+TEST_F(GeldBote, CountdownSperrtVonSelbst) {
+  const auto [kind, seite] = instanz({"--minuten", "1", "--minutenlaenge", "300"});
+  EXPECT_EQ(seite.senden("einrichten", kodiert)->status, 200);
+  seite.senden("sperren", "");
+  EXPECT_EQ(Seite::json(seite.senden("entsperren", kodiert), 200),
+            Json({{"tresor", "offen"}, {"restminuten", 1}}));
+  EXPECT_TRUE(bisZu(5s, [&] { return seite.zustand()["tresor"] == "zu"; }));
+}
+
+TEST_F(GeldBote, AutostartUndZuruecksetzen) {
+  const fs::path eintrag = t / "xdg" / "autostart" / "taler-wacht-demo.desktop";
+  const fs::path buendel = fs::path(TW_STARTEN).parent_path().parent_path().parent_path();
+  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
+  EXPECT_EQ(lesen(konfig / "autostart"), "ja");
+  EXPECT_EQ(modus(konfig / "autostart"), 0600u);
+  EXPECT_NE(lesen(eintrag).value_or("").find("Exec=\"" + (buendel / "Contents/MacOS/TalerWacht").string() +
+                                             "\" --autostart\n"),
+            std::string::npos);
+  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-aus"})).warten(10s), 0));
+  EXPECT_FALSE(fs::exists(konfig / "autostart"));
+  EXPECT_FALSE(fs::exists(eintrag));
+  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart"})).warten(10s), 2));
+
+  // Reset: ends our servers, spares a stranger named in the pid files.
+  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
+  auto [server, seite] = instanz();
+  Kindprozess fremder({{"/bin/sleep", "30"}});
+  dateiSchreiben(zustand / "tunnel.pid", std::to_string(fremder.pid()));
+  dateiSchreiben(zustand / "menue.pid", std::to_string(fremder.pid()));
+  std::optional<int> serverEnde;
+  std::thread ernte([&] { serverEnde = server->warten(10s); });
+  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--zuruecksetzen"})).warten(10s), 0));
+  ernte.join();
+  EXPECT_TRUE(endeteMit(serverEnde, 0));
+  EXPECT_TRUE(fremder.laeuft());
+  EXPECT_FALSE(fs::exists(zustand));
+  EXPECT_FALSE(fs::exists(konfig));
+  EXPECT_FALSE(fs::exists(eintrag));
+  EXPECT_TRUE(fs::exists(TW_STARTEN));
+}
+
+}  // namespace tw

@@ -1,0 +1,37 @@
+#include "schluessel.h"
+
+#include <openssl/rand.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace tw {
+
+bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens) {
+  if (text.empty() || text.size() > hoechstens) return false;
+  for (const char c : text) {
+    const bool buchstabe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!buchstabe && c != '-' && c != '.' && c != '_' && c != '~') return false;
+  }
+  return true;
+}
+
+std::string hexText(std::span<const unsigned char> bytes) {
+  static constexpr char ziffern[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const unsigned char b : bytes) {
+    text += ziffern[b >> 4];
+    text += ziffern[b & 0xf];
+  }
+  return text;
+}
+
+std::string zufallsHex(std::size_t bytes) {
+  std::vector<unsigned char> puffer(bytes);
+  if (::RAND_bytes(puffer.data(), static_cast<int>(puffer.size())) != 1)
+    throw std::runtime_error("keine Zufallszahlen von OpenSSL");
+  return hexText(puffer);
+}
+
+}  // namespace tw
