@@ -3,8 +3,10 @@
 # Usage: scripts/pakete.sh bauen|pruefen
 set -euo pipefail
 
-bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev)
-pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3)
+bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
+  libssl-dev libcpp-httplib-dev)
+pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3
+  libbenchmark-dev)
 
 case "${1:-}" in
   bauen) gewuenscht=("${bauen[@]}") ;;
