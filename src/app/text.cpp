@@ -106,4 +106,20 @@ std::string_view getrimmt(std::string_view text) {
 std::optional<std::int32_t> ganzzahl32(std::string_view text) { return ganzzahl<std::int32_t>(text); }
 std::optional<std::int64_t> ganzzahl64(std::string_view text) { return ganzzahl<std::int64_t>(text); }
 
+std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char)) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string aus;
+  aus.reserve(text.size());
+  for (unsigned char c : text) {
+    if (bleibt(c)) {
+      aus += static_cast<char>(c);
+    } else {
+      aus += '%';
+      aus += hex[c >> 4];
+      aus += hex[c & 15];
+    }
+  }
+  return aus;
+}
+
 }  // namespace tw

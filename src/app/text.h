@@ -19,4 +19,7 @@ std::string_view getrimmt(std::string_view text);
 std::optional<std::int32_t> ganzzahl32(std::string_view text);
 std::optional<std::int64_t> ganzzahl64(std::string_view text);
 
+// Every byte for which `bleibt` is false becomes an upper-case percent-escape.
+std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char));
+
 }  // namespace tw

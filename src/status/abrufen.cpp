@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "app/text.h"
+
 namespace tw {
 namespace {
 
@@ -62,21 +64,10 @@ std::string formularText(const Felder& felder) {
 }  // namespace
 
 std::string formKodiert(std::string_view wert) {
-  static constexpr char hex[] = "0123456789ABCDEF";
-  std::string aus;
-  aus.reserve(wert.size());
-  for (unsigned char c : wert) {
-    const bool bleibt = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                        c == '-' || c == '.' || c == '_' || c == '~';
-    if (bleibt) {
-      aus += static_cast<char>(c);
-    } else {
-      aus += '%';
-      aus += hex[c >> 4];
-      aus += hex[c & 15];
-    }
-  }
-  return aus;
+  return prozentKodiert(wert, [](unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
+  });
 }
 
 Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) {

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <memory>
 
+#include "app/text.h"
+
 namespace tw {
 namespace {
 
@@ -26,21 +28,6 @@ std::optional<std::string> teil(CURLU* h, CURLUPart welcher) {
 bool segmentZeichen(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
   return std::string_view("-._~!$&'()*+,;=:@").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-std::string segmentKodiert(std::string_view name) {
-  static constexpr char hex[] = "0123456789ABCDEF";
-  std::string aus;
-  for (unsigned char c : name) {
-    if (segmentZeichen(c)) {
-      aus += static_cast<char>(c);
-    } else {
-      aus += '%';
-      aus += hex[c >> 4];
-      aus += hex[c & 15];
-    }
-  }
-  return aus;
 }
 
 Handle handleFuer(const std::string& text) {
@@ -84,7 +71,7 @@ std::string Url::letzteKomponente() const {
 Url Url::mitKomponente(std::string_view name) const {
   std::string pfad = pfad_.empty() ? "/" : pfad_;
   if (pfad.back() != '/') pfad += '/';
-  pfad += segmentKodiert(name);
+  pfad += prozentKodiert(name, segmentZeichen);
   Handle h = handleFuer(text_);
   if (!h || curl_url_set(h.get(), CURLUPART_PATH, pfad.c_str(), 0) != CURLUE_OK) return *this;
   auto ganz = teil(h.get(), CURLUPART_URL);
