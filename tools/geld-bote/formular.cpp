@@ -2,15 +2,10 @@
 
 #include <openssl/crypto.h>
 
+#include "schluessel.h"
+
 namespace tw {
 namespace {
-
-int hexZiffer(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Decodes into `ziel` when given; only checks the encoding otherwise.
 bool entschluesseln(std::string_view kodiert, GeheimerText* ziel) {

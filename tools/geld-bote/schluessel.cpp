@@ -16,6 +16,13 @@ bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens) {
   return true;
 }
 
+int hexZiffer(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 std::string hexText(std::span<const unsigned char> bytes) {
   static constexpr char ziffern[] = "0123456789abcdef";
   std::string text;

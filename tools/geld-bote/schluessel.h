@@ -12,6 +12,9 @@ namespace tw {
 // (A-Z a-z 0-9 - . _ ~); at most `hoechstens` of them.
 bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens = std::string_view::npos);
 
+// The value of one hex digit, -1 for any other character.
+int hexZiffer(char c);
+
 // Lower-case hex of the bytes.
 std::string hexText(std::span<const unsigned char> bytes);
 

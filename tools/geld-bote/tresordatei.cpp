@@ -24,13 +24,6 @@ bool ableiten(const TresorHash& parameter, std::string_view passphrase, std::spa
                           ergebnis.size()) == 1;
 }
 
-int hexZiffer(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 bool hexLesen(std::string_view text, std::span<unsigned char> ziel) {
   if (text.size() != ziel.size() * 2) return false;
   for (std::size_t i = 0; i < ziel.size(); ++i) {
