@@ -174,8 +174,11 @@ TEST_F(GeldBote, FremdeAnfragenAendernNichts) {
     EXPECT_EQ(seite.holen("zustand", fremde[i])->status, 403) << i;
   }
   EXPECT_FALSE(fs::exists(konfig / "zugaenge.enc"));
-  const httplib::Headers formular = {{"Origin", "http://localhost:" + std::to_string(seite.port)}};
-  EXPECT_EQ(seite.senden("einrichten", kodiert, formular)->status, 200);
+  const httplib::Headers formular = {{"Origin", "http://localhost:" + std::to_string(seite.port)},
+                                     {"Accept", "text/html,*/*"}};
+  const auto weiter = seite.senden("einrichten", kodiert, formular);
+  EXPECT_EQ(weiter->status, 303);
+  EXPECT_EQ(weiter->get_header_value("Location"), seite.praefix);
   for (const auto& kopf : fremde) {
     EXPECT_EQ(seite.senden("sperren", "", kopf)->status, 403);
     EXPECT_EQ(seite.senden("entsperren", kodiert, kopf)->status, 403);

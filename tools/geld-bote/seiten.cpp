@@ -164,6 +164,10 @@ void seitenAnmelden(httplib::Server& server, const Seitenrahmen& rahmen, Tresor&
                 return fehler(antwort, 403, "Anfrage nicht von der eigenen Seite");
               }
               aktion(antwort, tresor, koerper.text());
+              // A browser that posted the setup form goes back to the overview, not to JSON.
+              if (formular && antwort.status == 200 &&
+                  anfrage.get_header_value("Accept").find("text/html") != std::string::npos)
+                antwort.set_redirect(rahmen.praefix, 303);
             }));
   }
 }
