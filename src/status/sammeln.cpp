@@ -8,7 +8,6 @@
 #include "app/konstanten.h"
 #include "app/text.h"
 #include "lifecycle/fassung.h"
-#include "lifecycle/prozesse.h"
 #include "status/abrufen.h"
 
 namespace tw {
@@ -159,8 +158,6 @@ Sammelquellen programmQuellen() {
   q.konfigOrdner = konfigOrdner();
   if (const auto it = umgebung().find("GELD_BOTE_PORT"); it != umgebung().end()) q.port = it->second;
   q.eigeneFassung = eigeneFassung();
-  q.lebt = [](std::int32_t pid) { return lebt(pid); };
-  q.istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
   return q;
 }
 

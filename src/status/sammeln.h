@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "lifecycle/prozesse.h"
 #include "status/zustand.h"
 
 namespace tw {
@@ -18,8 +19,8 @@ struct Sammelquellen {
   std::optional<std::string> port;  // GELD_BOTE_PORT, verbatim
   std::string eigeneFassung;
   // The process table: alive, and one of the product's own.
-  std::function<bool(std::int32_t)> lebt;
-  std::function<bool(std::int32_t)> istUnser;
+  std::function<bool(std::int32_t)> lebt = [](std::int32_t pid) { return tw::lebt(pid); };
+  std::function<bool(std::int32_t)> istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
 };
 
 // The program's own folders, environment, version and process table.

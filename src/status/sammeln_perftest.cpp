@@ -10,7 +10,6 @@
 #include "helfer/kindprozess.h"
 #include "helfer/roh_server.h"
 #include "helfer/temp_ordner.h"
-#include "lifecycle/prozesse.h"
 #include "status/sammeln.h"
 
 namespace tw {
@@ -28,8 +27,6 @@ struct Welt {
     q.konfigOrdner = ordner / "heim/.config/geld-bote-demo";
     q.port = std::to_string(freierPort());
     q.eigeneFassung = "1.7.2_demo";
-    q.lebt = [](std::int32_t pid) { return lebt(pid); };
-    q.istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
     starten("--programm");
     for (int i = 0; i < 8; ++i) starten("--instanz");
   }

@@ -9,7 +9,6 @@
 #include "helfer/kindprozess.h"
 #include "helfer/roh_server.h"
 #include "helfer/temp_ordner.h"
-#include "lifecycle/prozesse.h"
 #include "status/abrufen.h"
 
 namespace tw {
@@ -32,8 +31,6 @@ class Sammeln : public testing::Test {
     q.zustandOrdner = welt / "zustand";
     q.konfigOrdner = welt / "heim/.config/geld-bote-demo";
     q.eigeneFassung = "1.7.2";
-    q.lebt = [](std::int32_t pid) { return lebt(pid); };
-    q.istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
     fs::create_directories(q.zustandOrdner / "instanzen");
     fs::create_directories(q.konfigOrdner);
   }
@@ -234,8 +231,6 @@ TEST_F(Sammeln, TresorlagenEchterServerVereint) {
   q.eigeneFassung = "1.7.2_demo";
   auto a = standIn({"--instanz", "--minuten", "30"}, "heim-a");
   auto b = standIn({"--instanz", "--minuten", "12"}, "heim-b");
-  q.lebt = [](std::int32_t pid) { return lebt(pid); };
-  q.istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
   Zustand z = sammeln(q);
   ASSERT_EQ(z.eigeneSeiten.size(), 2u) << a->fehler() << b->fehler();
   EXPECT_EQ(z.tresor, "leer");
@@ -271,8 +266,6 @@ TEST_F(Sammeln, EchtesProgrammUndFremdeInstanz) {
   ASSERT_TRUE(bisZu(10s, [&] { return programm->ausgabe().find("bereit") != std::string::npos; }))
       << programm->fehler();
   auto alt = standIn({"--instanz", "--fassung", "1.6.0"});
-  q.lebt = [](std::int32_t pid) { return lebt(pid); };
-  q.istUnser = [](std::int32_t pid) { return prozessIstUnser(pid); };
   q.port = std::to_string(port);
   q.eigeneFassung = "1.7.2_demo";
 
