@@ -1,6 +1,7 @@
 #include "status/abrufen.h"
 
 #include <curl/curl.h>
+#include <string.h>
 
 #include <memory>
 #include <mutex>
@@ -91,7 +92,7 @@ Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) 
 
   const std::string methodeText(methode);
   const bool post = methode == "POST";
-  const std::string formular = post ? formularText(felder) : std::string();
+  std::string formular = post ? formularText(felder) : std::string();
   if (post) {
     kopfzeile("Content-Type: application/x-www-form-urlencoded");
     curl_easy_setopt(c, CURLOPT_POST, 1L);
@@ -121,6 +122,7 @@ Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) 
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &koerper);
 
   const CURLcode ergebnis = curl_easy_perform(c);
+  ::explicit_bzero(formular.data(), formular.size());  // it may hold the passphrase
   Antwort antwort;
   if (ergebnis != CURLE_OK && !koerper.zuGross) return antwort;
   long status = 0;
