@@ -106,6 +106,11 @@ std::string_view getrimmt(std::string_view text) {
 std::optional<std::int32_t> ganzzahl32(std::string_view text) { return ganzzahl<std::int32_t>(text); }
 std::optional<std::int64_t> ganzzahl64(std::string_view text) { return ganzzahl<std::int64_t>(text); }
 
+bool unreserviert(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+         c == '_' || c == '~';
+}
+
 std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char)) {
   static constexpr char hex[] = "0123456789ABCDEF";
   std::string aus;

@@ -19,6 +19,9 @@ std::string_view getrimmt(std::string_view text);
 std::optional<std::int32_t> ganzzahl32(std::string_view text);
 std::optional<std::int64_t> ganzzahl64(std::string_view text);
 
+// ASCII letters, digits and "-._~": what a URL carries unescaped anywhere.
+bool unreserviert(unsigned char c);
+
 // Every byte for which `bleibt` is false becomes an upper-case percent-escape.
 std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char));
 

@@ -64,12 +64,7 @@ std::string formularText(const Felder& felder) {
 
 }  // namespace
 
-std::string formKodiert(std::string_view wert) {
-  return prozentKodiert(wert, [](unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~';
-  });
-}
+std::string formKodiert(std::string_view wert) { return prozentKodiert(wert, unreserviert); }
 
 Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) {
   if (!gueltigeMethode(methode)) return {};

@@ -32,8 +32,8 @@ std::optional<Url> programmSeite(const Sammelquellen& q) {
 
 // Characters a path may hold unescaped, less "/": the key must stay one segment.
 bool schluesselZeichen(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  return std::string_view("!$&'()*+,-.:=@_~").find(static_cast<char>(c)) != std::string_view::npos;
+  return unreserviert(c) ||
+         std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 std::string instanzPfad(const Sammelquellen& q) {
@@ -58,8 +58,7 @@ void instanzenSammeln(const Sammelquellen& q, Zustand& z) {
   const fs::path ordner = q.zustandOrdner / "instanzen";
   constexpr std::string_view endung = ".port";
   for (const std::string& name : instanzNamen(ordner)) {
-    if (name.size() < endung.size() || name.compare(name.size() - endung.size(), endung.size(), endung) != 0)
-      continue;
+    if (!name.ends_with(endung)) continue;
     const auto pid = ganzzahl32(std::string_view(name).substr(0, name.size() - endung.size()));
     if (!pid) continue;
     if (*pid < 1 || !q.lebt(*pid)) {
@@ -109,7 +108,6 @@ struct Tresorlage {
   }
 
   void eintragen(Zustand& z) const {
-    z.restminuten.reset();
     if (offen) {
       z.tresor = "offen";
       z.restminuten = minuten;

@@ -26,8 +26,8 @@ std::optional<std::string> teil(CURLU* h, CURLUPart welcher) {
 // Everything a path segment may hold unescaped; "/" is not among it, so a
 // name always stays one component.
 bool segmentZeichen(unsigned char c) {
-  if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  return std::string_view("-._~!$&'()*+,;=:@").find(static_cast<char>(c)) != std::string_view::npos;
+  return unreserviert(c) ||
+         std::string_view("!$&'()*+,;=:@").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 Handle handleFuer(const std::string& text) {
@@ -68,23 +68,22 @@ std::string Url::letzteKomponente() const {
   return std::string(schnitt == std::string_view::npos ? p : p.substr(schnitt + 1));
 }
 
-Url Url::mitKomponente(std::string_view name) const {
-  std::string pfad = pfad_.empty() ? "/" : pfad_;
-  if (pfad.back() != '/') pfad += '/';
-  pfad += prozentKodiert(name, segmentZeichen);
+Url Url::mitTeil(int welcher, const std::string& wert, unsigned int schalter) const {
   Handle h = handleFuer(text_);
-  if (!h || curl_url_set(h.get(), CURLUPART_PATH, pfad.c_str(), 0) != CURLUE_OK) return *this;
+  if (!h || curl_url_set(h.get(), static_cast<CURLUPart>(welcher), wert.c_str(), schalter) != CURLUE_OK)
+    return *this;
   auto ganz = teil(h.get(), CURLUPART_URL);
   return ganz ? aus(*ganz).value_or(*this) : *this;
 }
 
+Url Url::mitKomponente(std::string_view name) const {
+  std::string pfad = pfad_.empty() ? "/" : pfad_;
+  if (pfad.back() != '/') pfad += '/';
+  return mitTeil(CURLUPART_PATH, pfad + prozentKodiert(name, segmentZeichen), 0);
+}
+
 Url Url::mitFragment(std::string_view fragment) const {
-  const std::string kopie(fragment);
-  Handle h = handleFuer(text_);
-  if (!h || curl_url_set(h.get(), CURLUPART_FRAGMENT, kopie.c_str(), CURLU_URLENCODE) != CURLUE_OK)
-    return *this;
-  auto ganz = teil(h.get(), CURLUPART_URL);
-  return ganz ? aus(*ganz).value_or(*this) : *this;
+  return mitTeil(CURLUPART_FRAGMENT, std::string(fragment), CURLU_URLENCODE);
 }
 
 }  // namespace tw

@@ -29,6 +29,8 @@ class Url {
 
  private:
   Url() = default;
+  // A copy with one part replaced (a libcurl URL part and its flags).
+  Url mitTeil(int welcher, const std::string& wert, unsigned int schalter) const;
 
   std::string text_;
   std::string schema_;

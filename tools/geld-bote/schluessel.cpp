@@ -2,18 +2,17 @@
 
 #include <openssl/rand.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
+
+#include "app/text.h"
 
 namespace tw {
 
 bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens) {
   if (text.empty() || text.size() > hoechstens) return false;
-  for (const char c : text) {
-    const bool buchstabe = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-    if (!buchstabe && c != '-' && c != '.' && c != '_' && c != '~') return false;
-  }
-  return true;
+  return std::all_of(text.begin(), text.end(), [](char c) { return unreserviert(c); });
 }
 
 int hexZiffer(char c) {
