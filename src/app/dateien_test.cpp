@@ -6,15 +6,7 @@
 #include "helfer/temp_ordner.h"
 
 namespace tw {
-namespace {
-
-mode_t rechte(const std::filesystem::path& p) {
-  struct stat st {};
-  ::lstat(p.c_str(), &st);
-  return st.st_mode & 07777;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(Lesen, TrimmtUndSagtNichtsBeiUnbrauchbaremInhalt) {
   TempOrdner t;
@@ -39,8 +31,8 @@ TEST(SchreibenPrivat, NeueUndWeiteDateienWerdenPrivat) {
   ::umask(maske);
   EXPECT_EQ(lesen(neu), "123");
   EXPECT_EQ(lesen(weit), "https://neu.example");
-  EXPECT_EQ(rechte(neu), 0600);
-  EXPECT_EQ(rechte(weit), 0600);
+  EXPECT_EQ(rechte(neu), 0600u);
+  EXPECT_EQ(rechte(weit), 0600u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.pfad()), {}), 2) << "no temporary file left";
 }
 
@@ -61,9 +53,9 @@ TEST(PrivatenOrdnerAnlegen, NurNeueOrdnerWerden0700) {
   std::filesystem::create_directory(t / "da");
   ::chmod((t / "da").c_str(), 0755);
   privatenOrdnerAnlegen(t / "da" / "a" / "b");
-  EXPECT_EQ(rechte(t / "da"), 0755);
-  EXPECT_EQ(rechte(t / "da" / "a"), 0700);
-  EXPECT_EQ(rechte(t / "da" / "a" / "b"), 0700);
+  EXPECT_EQ(rechte(t / "da"), 0755u);
+  EXPECT_EQ(rechte(t / "da" / "a"), 0700u);
+  EXPECT_EQ(rechte(t / "da" / "a" / "b"), 0700u);
 }
 
 }  // namespace tw

@@ -46,15 +46,12 @@ TEST_F(Einzelbetriebtest, FreieSperreWirdGenommenUndDerOrdnerPrivat) {
   auto ergebnis = einzigBleibenVersuchen(betrieb, uhr);
   EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
   EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
-  struct stat st {};
-  ::stat(betrieb.zustandOrdner.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(rechte(betrieb.zustandOrdner), 0700u);
   // The same folder, opened wide meanwhile, is narrowed again by the next copy.
   ::close(ergebnis.griff);
   ::chmod(betrieb.zustandOrdner.c_str(), 0755);
   ::close(einzigBleibenVersuchen(betrieb, uhr).griff);
-  ::stat(betrieb.zustandOrdner.c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(rechte(betrieb.zustandOrdner), 0700u);
 }
 
 TEST_F(Einzelbetriebtest, OhneBrauchbareFremdePidNurWarten) {

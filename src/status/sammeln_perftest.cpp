@@ -15,8 +15,6 @@
 namespace tw {
 namespace {
 
-using namespace std::chrono_literals;
-
 struct Welt {
   TempOrdner ordner;
   Sammelquellen q;
@@ -37,8 +35,7 @@ struct Welt {
                                             {{"HOME", (ordner / "heim").string()},
                                              {"GELD_BOTE_ZUSTAND", q.zustandOrdner.string()},
                                              {"GELD_BOTE_PORT", *q.port}}}));
-    if (!bisZu(10s, [&] { return k->ausgabe().find("bereit") != std::string::npos; }))
-      std::cerr << "stand-in did not come up: " << k->fehler() << '\n';
+    if (bereitePort(*k) == 0) std::cerr << "stand-in did not come up: " << k->fehler() << '\n';
     return *k;
   }
 };

@@ -55,12 +55,14 @@ class Sammeln : public testing::Test {
     q.port = std::to_string(s.port());
   }
 
-  // A stand-in server process with its own home, sharing our state folder.
+  // A stand-in server process with its own home, sharing our state folder and port.
   std::unique_ptr<Kindprozess> standIn(std::vector<std::string> argumente, const std::string& heim = "heim") {
     argumente.insert(argumente.begin(), TW_GELD_BOTE);
-    auto k = std::make_unique<Kindprozess>(Start{
-        argumente, {{"HOME", (welt / heim).string()}, {"GELD_BOTE_ZUSTAND", q.zustandOrdner.string()}}});
-    EXPECT_TRUE(bisZu(10s, [&] { return k->ausgabe().find("bereit") != std::string::npos; })) << k->fehler();
+    Start start{argumente,
+                {{"HOME", (welt / heim).string()}, {"GELD_BOTE_ZUSTAND", q.zustandOrdner.string()}}};
+    if (q.port) start.umgebung["GELD_BOTE_PORT"] = *q.port;
+    auto k = std::make_unique<Kindprozess>(start);
+    EXPECT_NE(bereitePort(*k), 0) << k->fehler();
     return k;
   }
 
@@ -259,14 +261,9 @@ TEST_F(Sammeln, TresorlagenEchterServerVereint) {
 
 TEST_F(Sammeln, EchtesProgrammUndFremdeInstanz) {
   const int port = freierPort();
-  auto programm = std::make_unique<Kindprozess>(Start{{TW_GELD_BOTE, "--programm"},
-                                                      {{"HOME", (welt / "heim").string()},
-                                                       {"GELD_BOTE_ZUSTAND", q.zustandOrdner.string()},
-                                                       {"GELD_BOTE_PORT", std::to_string(port)}}});
-  ASSERT_TRUE(bisZu(10s, [&] { return programm->ausgabe().find("bereit") != std::string::npos; }))
-      << programm->fehler();
-  auto alt = standIn({"--instanz", "--fassung", "1.6.0"});
   q.port = std::to_string(port);
+  auto programm = standIn({"--programm"});
+  auto alt = standIn({"--instanz", "--fassung", "1.6.0"});
   q.eigeneFassung = "1.7.2_demo";
 
   const Zustand z = sammeln(q);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -68,6 +69,15 @@ std::string Kindprozess::text(const char* name) const {
   std::ostringstream inhalt;
   inhalt << std::ifstream(ordner_ / name, std::ios::binary).rdbuf();
   return inhalt.str();
+}
+
+int bereitePort(Kindprozess& server) {
+  std::string zeile;
+  bisZu(std::chrono::seconds(10), [&] {
+    zeile = server.ausgabe();
+    return zeile.find('\n') != std::string::npos || !server.laeuft();
+  });
+  return zeile.starts_with("bereit ") ? std::atoi(zeile.c_str() + 7) : 0;
 }
 
 bool endeteMit(std::optional<int> status, int code) {

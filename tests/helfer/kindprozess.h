@@ -45,6 +45,10 @@ class Kindprozess {
   std::optional<int> status_;
 };
 
+// The port from the stand-in server's "bereit <port>" line once it is
+// listening; 0 when the line does not come within ten seconds.
+int bereitePort(Kindprozess& server);
+
 // True when the wait status is a normal exit with this code.
 bool endeteMit(std::optional<int> status, int code);
 

@@ -2,6 +2,7 @@
 // A private temporary folder that is removed with everything in it.
 
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -31,6 +32,13 @@ class TempOrdner {
  private:
   std::filesystem::path pfad_;
 };
+
+// The permission bits of a file or folder (not following a link).
+inline unsigned rechte(const std::filesystem::path& pfad) {
+  struct stat st {};
+  ::lstat(pfad.c_str(), &st);
+  return st.st_mode & 07777;
+}
 
 // Writes a file as it is, without any of the program's rules.
 inline void dateiSchreiben(const std::filesystem::path& datei, std::string_view inhalt) {

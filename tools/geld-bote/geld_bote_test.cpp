@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
-#include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
 #include <thread>
@@ -20,12 +19,6 @@ namespace {
 using namespace std::chrono_literals;
 using Json = nlohmann::json;
 namespace fs = std::filesystem;
-
-unsigned modus(const fs::path& pfad) {
-  struct stat st {};
-  ::stat(pfad.c_str(), &st);
-  return st.st_mode & 0777;
-}
 
 // The server's pages, asked as its own page asks unless told otherwise.
 struct Seite {
@@ -64,18 +57,12 @@ struct GeldBote : ::testing::Test {
              {"XDG_CONFIG_HOME", t / "xdg"},
              {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (t / "kein-bus").string()}}};
   }
-  // The port from the server's "bereit" line, 0 when it never came.
-  static int bereit(Kindprozess& kind) {
-    bisZu(10s, [&] { return kind.ausgabe().find('\n') != std::string::npos || !kind.laeuft(); });
-    const std::string zeile = kind.ausgabe();
-    if (!zeile.starts_with("bereit ")) return ADD_FAILURE() << kind.fehler(), 0;
-    return std::stoi(zeile.substr(7));
-  }
   // A running instance and its pages.
   std::pair<std::unique_ptr<Kindprozess>, Seite> instanz(std::vector<std::string> dazu = {}) const {
     dazu.insert(dazu.begin(), {TW_GELD_BOTE, "--instanz"});
     auto kind = std::make_unique<Kindprozess>(start(dazu));
-    const int p = bereit(*kind);
+    const int p = bereitePort(*kind);
+    if (p == 0) ADD_FAILURE() << kind->fehler();
     const auto schluessel = lesen(zustand / "seite.schluessel").value_or("");
     return {std::move(kind), Seite{p, schluessel.size() == 32 ? "/t/" + schluessel + "/" : "/"}};
   }
@@ -105,7 +92,7 @@ TEST_F(GeldBote, StartenBringtDasProgrammHochUndSigtermNimmtEsWeg) {
   })) << lesen(zustand / "start.log").value_or("");
   const auto token = lesen(konfig / "token").value_or("");
   EXPECT_EQ(token.size(), 32u);
-  EXPECT_EQ(modus(konfig / "token"), 0600u);
+  EXPECT_EQ(rechte(konfig / "token"), 0600u);
   EXPECT_TRUE(lesen(zustand / "tunnel.adresse").value_or("").starts_with("https://"));
   const Seite seite{port, "/t/" + token + "/"};
   Json z;
@@ -142,7 +129,7 @@ TEST_F(GeldBote, TresorEinrichtenSperrenEntsperren) {
             Json({{"tresor", "offen"}, {"restminuten", 30}}));
   EXPECT_EQ(seite.zustand()["tresor"], "offen");
 
-  EXPECT_EQ(modus(datei), 0600u);
+  EXPECT_EQ(rechte(datei), 0600u);
   const auto inhalt = lesen(datei).value_or("");
   EXPECT_NE(inhalt.find("scrypt"), std::string::npos);
   EXPECT_EQ(inhalt.find("Küsse"), std::string::npos);
@@ -192,7 +179,7 @@ TEST_F(GeldBote, InstanzMeldetSichAnUndAb) {
   auto [kind, seite] = instanz({"--fassung", "9.9 <b>"});
   const fs::path portDatei = zustand / "instanzen" / (std::to_string(kind->pid()) + ".port");
   EXPECT_EQ(lesen(portDatei), std::to_string(seite.port));
-  EXPECT_EQ(modus(zustand / "instanzen"), 0700u);
+  EXPECT_EQ(rechte(zustand / "instanzen"), 0700u);
   EXPECT_EQ(seite.praefix.size(), 36u);
   EXPECT_EQ(seite.zustand()["fassung"], "9.9 <b>");
   const auto uebersicht = seite.holen("");
@@ -259,7 +246,7 @@ TEST_F(GeldBote, AutostartUndZuruecksetzen) {
   const fs::path buendel = fs::path(TW_STARTEN).parent_path().parent_path().parent_path();
   EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
   EXPECT_EQ(lesen(konfig / "autostart"), "ja");
-  EXPECT_EQ(modus(konfig / "autostart"), 0600u);
+  EXPECT_EQ(rechte(konfig / "autostart"), 0600u);
   EXPECT_NE(lesen(eintrag).value_or("").find("Exec=\"" + (buendel / "Contents/MacOS/TalerWacht").string() +
                                              "\" --autostart\n"),
             std::string::npos);
