@@ -1,4 +1,4 @@
-// Prints the program's locations as "name=value" lines. The first use happens
+// Prints the program's locations and its start-script search as "name=value" lines. The first use happens
 // on a second thread, and the environment is changed afterwards: both must
 // leave the values as they were first computed.
 #include <cstdlib>
@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "app/konstanten.h"
+#include "lifecycle/skriptsuche.h"
 
 int main() {
   std::thread([] { tw::sperrdatei(); }).join();
@@ -18,4 +19,7 @@ int main() {
             << "gezeigteAdresse=" << tw::gezeigteAdresse().string() << "\n"
             << "imBuendel=" << tw::imBuendel() << "\n"
             << "eigeneFassung=" << tw::eigeneFassung() << "\n";
+  const auto fund = tw::skriptSuchen();
+  std::cout << "skript=" << (fund.skript ? fund.skript->string() : "") << "\n"
+            << "abgelehnt=" << fund.abgelehnt << "\n";
 }
