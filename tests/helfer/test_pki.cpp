@@ -87,6 +87,8 @@ TestPki::TestPki() {
   blatt("fremd", "zwischen", "Z9Y8X7W6VU", blattErweiterung);
   blatt("ohneCode", "zwischen", "K7Q2M8X4RB",
         "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n");
+  blatt("ohneSignaturNutzung", "zwischen", "K7Q2M8X4RB",
+        "basicConstraints=CA:FALSE\nkeyUsage=critical,keyAgreement\nextendedKeyUsage=codeSigning\n");
   blatt("keinCa", "wurzel", "K7Q2M8X4RB",
         "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,keyCertSign,digitalSignature\n");
   blatt("vomKeinCa", "keinCa", "K7Q2M8X4RB", blattErweiterung);

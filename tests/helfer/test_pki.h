@@ -5,6 +5,7 @@
 //   wurzel ─ zwischen ─ unser          OU K7Q2M8X4RB, code signing
 //                     ├ fremd          OU of another team
 //                     ├ ohneCode       OU K7Q2M8X4RB, server auth only
+//                     ├ ohneSignaturNutzung  OU K7Q2M8X4RB, key agreement only
 //                     └ abgelaufen     OU K7Q2M8X4RB, valid from 10 to 1 days ago
 //          └ keinCa (CA:FALSE) ─ vomKeinCa   OU K7Q2M8X4RB, code signing
 //   fremdeWurzel ─ falscheWurzel       OU K7Q2M8X4RB, code signing

@@ -84,8 +84,8 @@ std::optional<std::string> verwendungFehlt(X509* zert) {
   return std::nullopt;
 }
 
-// Chain from the signer to the anchor, at the signing time. The purpose is
-// "any": CMS would otherwise demand e-mail protection; code signing is
+// Chain from the signer to the anchor, at the signing time. No purpose is
+// set (CMS's own chain check would demand e-mail protection); code signing is
 // checked on its own.
 void ketteBewerten(X509* zert, STACK_OF(X509) * zwischen, X509* anker, std::time_t zeit, Unterzeichner& u) {
   Store store(X509_STORE_new());
@@ -95,7 +95,6 @@ void ketteBewerten(X509* zert, STACK_OF(X509) * zwischen, X509* anker, std::time
     u.kettenfehler = anker ? opensslFehler() : "kein Stammzertifikat";
     return;
   }
-  X509_STORE_CTX_set_purpose(ctx.get(), X509_PURPOSE_ANY);
   X509_VERIFY_PARAM_set_time(X509_STORE_CTX_get0_param(ctx.get()), zeit);
   if (X509_verify_cert(ctx.get()) == 1) {
     u.ketteZumAnker = true;

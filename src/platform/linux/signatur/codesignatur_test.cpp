@@ -66,6 +66,7 @@ TEST_F(Signatur, UnserBuendelUeberEineZwischenstelleGilt) {
 TEST_F(Signatur, FalscheUnterzeichnerMitGrund) {
   EXPECT_NE(grund(signiert("fremd")).find("Z9Y8X7W6VU"), std::string::npos);
   EXPECT_NE(grund(signiert("ohneCode")).find("nicht für Codesignaturen"), std::string::npos);
+  EXPECT_NE(grund(signiert("ohneSignaturNutzung")).find("keine digitalen Signaturen"), std::string::npos);
   EXPECT_NE(grund(signiert("vomKeinCa")).find("Stammzertifikat (invalid CA certificate)"), std::string::npos);
   const auto falscheWurzel = signiert("falscheWurzel");
   EXPECT_NE(grund(falscheWurzel).find("Stammzertifikat"), std::string::npos);
