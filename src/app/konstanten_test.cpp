@@ -4,25 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "helfer/kindprozess.h"
 #include "helfer/temp_ordner.h"
 
 namespace tw {
 namespace {
-
-std::map<std::string, std::string> probe(const Start& start) {
-  Kindprozess kind(start);
-  EXPECT_TRUE(endeteMit(kind.warten(std::chrono::seconds{10}), 0)) << kind.fehler();
-  std::map<std::string, std::string> werte;
-  std::istringstream zeilen(kind.ausgabe());
-  for (std::string zeile; std::getline(zeilen, zeile);) {
-    const auto gleich = zeile.find('=');
-    werte[zeile.substr(0, gleich)] = zeile.substr(gleich + 1);
-  }
-  return werte;
-}
 
 std::string plist(const std::string& eintraege) {
   return "<?xml version=\"1.0\"?>\n<!DOCTYPE plist>\n<plist version=\"1.0\"><dict>" + eintraege +
@@ -33,15 +19,15 @@ std::string plist(const std::string& eintraege) {
 
 TEST(Orte, ZustandsordnerAusDerUmgebungEinmalGelesen) {
   TempOrdner heim, hier;
-  auto gesetzt = probe({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", "/srv/zustand"}}});
+  auto gesetzt = namensWerte({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", "/srv/zustand"}}});
   EXPECT_EQ(gesetzt["sperrdatei"], "/srv/zustand/menue.pid");
   EXPECT_EQ(gesetzt["gezeigteAdresse"], "/srv/zustand/menue.adresse.gezeigt");
   EXPECT_EQ(gesetzt["konfigOrdner"], (heim / ".config/geld-bote-demo").string());
 
-  auto leer = probe({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", ""}}, {}, hier.pfad()});
+  auto leer = namensWerte({{TW_PROBE}, {{"HOME", heim.pfad()}, {"GELD_BOTE_ZUSTAND", ""}}, {}, hier.pfad()});
   EXPECT_EQ(leer["sperrdatei"], (hier / "menue.pid").string()) << "empty still counts, no home fallback";
 
-  auto ohne = probe({{TW_PROBE}, {{"HOME", heim.pfad()}}, {"GELD_BOTE_ZUSTAND"}});
+  auto ohne = namensWerte({{TW_PROBE}, {{"HOME", heim.pfad()}}, {"GELD_BOTE_ZUSTAND"}});
   EXPECT_EQ(ohne["zustandOrdner"], (heim / ".local/state/geld-bote-demo").string());
   EXPECT_EQ(ohne["bestaetigteAdresse"], (heim / ".local/state/geld-bote-demo/menue.adresse").string());
   EXPECT_EQ(ohne["imBuendel"], "0");
@@ -69,7 +55,7 @@ TEST(Orte, BuendelUndFassungAusDerInfoListe) {
     std::filesystem::create_directories(macos);
     dateiSchreiben(t / fall.buendel / "Contents" / "Info.plist", fall.liste);
     std::filesystem::copy_file(TW_PROBE, macos / "TalerWacht");
-    auto werte = probe({{(macos / "TalerWacht").string()}});
+    auto werte = namensWerte({{(macos / "TalerWacht").string()}});
     EXPECT_EQ(werte["imBuendel"], fall.imBuendel) << fall.buendel;
     EXPECT_EQ(werte["eigeneFassung"], fall.fassung) << fall.buendel;
   }

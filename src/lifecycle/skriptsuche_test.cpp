@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "helfer/kindprozess.h"
 #include "helfer/test_pki.h"
 #include "platform/linux/signatur/openssl_codesignatur.h"
@@ -14,8 +12,8 @@ namespace {
 // A signed program, with the test root as the maker's.
 class Suche : public ::testing::Test {
  protected:
-  std::filesystem::path kopie(const std::filesystem::path& ordner, const std::string& name, const char* signierer,
-                              bool mitSkript = true) {
+  std::filesystem::path kopie(const std::filesystem::path& ordner, const std::string& name,
+                              const char* signierer, bool mitSkript = true) {
     auto dateien = produktDateien();
     if (!mitSkript) dateien.erase("Contents/Resources/starten");
     buendelAnlegen(ordner / name, dateien);
@@ -58,7 +56,8 @@ TEST_F(Suche, NacktGewinntDieHoechsteSignierteFassung) {
   const auto neu = kopie(benutzer, "Taler Wacht 1.10.1.app", "unser");
   kopie(benutzer, "Taler Wacht 1.9.0.app", "unser", false);
   // Names that only look alike are never candidates.
-  for (const char* name : {"taler wacht 5.0.0.app", "Taler Wacht 5.0.0.App", "Taler Wacht 5.0.0.app.alt", "X Taler Wacht 5.0.0.app"})
+  for (const char* name : {"taler wacht 5.0.0.app", "Taler Wacht 5.0.0.App", "Taler Wacht 5.0.0.app.alt",
+                           "X Taler Wacht 5.0.0.app"})
     kopie(system, name, nullptr);
   auto fund = skriptSuchen(nackt());
   EXPECT_EQ(fund.skript, skript(neu));
@@ -94,33 +93,22 @@ TEST_F(Suche, UnlesbareOrdnerGebenNichts) {
   EXPECT_FALSE(fund.abgelehnt);
 }
 
-std::map<std::string, std::string> probe(const std::filesystem::path& programm, const std::filesystem::path& heim) {
-  Kindprozess kind({{programm.string()}, {{"HOME", heim.string()}}});
-  EXPECT_TRUE(endeteMit(kind.warten(std::chrono::seconds{10}), 0)) << kind.fehler();
-  std::map<std::string, std::string> werte;
-  std::istringstream zeilen(kind.ausgabe());
-  for (std::string zeile; std::getline(zeilen, zeile);) {
-    const auto gleich = zeile.find('=');
-    werte[zeile.substr(0, gleich)] = zeile.substr(gleich + 1);
-  }
-  return werte;
-}
-
 // The program's own folders, in a fresh process with a temporary home.
 TEST(SucheImProgramm, EigenesBuendelOderHeimordner) {
   if (std::filesystem::exists("/Applications")) GTEST_SKIP() << "this machine has /Applications";
   TempOrdner heim;
   for (const char* name : {"Taler Wacht 1.6.0.app", "Taler Wacht 1.10.1.app"})
     buendelAnlegen(heim / "Applications" / name, produktDateien());
-  auto nackt = probe(TW_PROBE, heim.pfad());
-  EXPECT_EQ(nackt["skript"], (heim / "Applications/Taler Wacht 1.10.1.app/Contents/Resources/starten").string());
+  auto nackt = namensWerte({{TW_PROBE}, {{"HOME", heim.pfad().string()}}});
+  EXPECT_EQ(nackt["skript"],
+            (heim / "Applications/Taler Wacht 1.10.1.app/Contents/Resources/starten").string());
   EXPECT_EQ(nackt["abgelehnt"], "0");
 
   TempOrdner ort;
   buendelAnlegen(ort / "Taler Wacht.app", produktDateien());
-  std::filesystem::copy_file(TW_PROBE, ort / "Taler Wacht.app/Contents/MacOS/TalerWacht",
-                             std::filesystem::copy_options::overwrite_existing);
-  auto gebuendelt = probe(ort / "Taler Wacht.app/Contents/MacOS/TalerWacht", heim.pfad());
+  const auto programm = ort / "Taler Wacht.app/Contents/MacOS/TalerWacht";
+  std::filesystem::copy_file(TW_PROBE, programm, std::filesystem::copy_options::overwrite_existing);
+  auto gebuendelt = namensWerte({{programm.string()}, {{"HOME", heim.pfad().string()}}});
   EXPECT_EQ(gebuendelt["skript"], (ort / "Taler Wacht.app/Contents/Resources/starten").string());
 }
 

@@ -1,6 +1,7 @@
 #include "helfer/kindprozess.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -91,6 +92,18 @@ bool bisZu(std::chrono::milliseconds frist, const std::function<bool()>& bedingu
     std::this_thread::sleep_for(std::chrono::milliseconds{10});
   }
   return true;
+}
+
+std::map<std::string, std::string> namensWerte(const Start& start) {
+  Kindprozess kind(start);
+  EXPECT_TRUE(endeteMit(kind.warten(std::chrono::seconds{10}), 0)) << kind.fehler();
+  std::map<std::string, std::string> werte;
+  std::istringstream zeilen(kind.ausgabe());
+  for (std::string zeile; std::getline(zeilen, zeile);) {
+    const auto gleich = zeile.find('=');
+    werte[zeile.substr(0, gleich)] = gleich == std::string::npos ? "" : zeile.substr(gleich + 1);
+  }
+  return werte;
 }
 
 }  // namespace tw

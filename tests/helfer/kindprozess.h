@@ -49,6 +49,10 @@ class Kindprozess {
 // listening; 0 when the line does not come within ten seconds.
 int bereitePort(Kindprozess& server);
 
+// Runs a program that prints "name=value" lines to its end (failing the
+// test unless it exits with 0 within ten seconds) and returns the values.
+std::map<std::string, std::string> namensWerte(const Start& start);
+
 // True when the wait status is a normal exit with this code.
 bool endeteMit(std::optional<int> status, int code);
 
