@@ -52,7 +52,8 @@ bool Signaturtor::buendelVertrauenswuerdig(const std::filesystem::path& buendel)
   const auto datum = aenderungsdatum(buendel);
   std::lock_guard lock(signaturSchloss_);
   const std::string schluessel = buendel.string();
-  if (const auto alt = signaturUrteile_.find(schluessel); alt != signaturUrteile_.end() && alt->second.datum == datum)
+  if (const auto alt = signaturUrteile_.find(schluessel);
+      alt != signaturUrteile_.end() && alt->second.datum == datum)
     return alt->second.ok;
 
   const auto befund = codesignatur_.buendelPruefen(buendel, buendelAnforderung());

@@ -15,7 +15,8 @@ namespace {
 
 // Passes everything on and counts the bundle checks.
 struct Zaehlend final : Codesignatur {
-  explicit Zaehlend(std::optional<std::filesystem::path> eigenes) : echt(testPki().wurzel(), std::move(eigenes)) {}
+  explicit Zaehlend(std::optional<std::filesystem::path> eigenes)
+      : echt(testPki().wurzel(), std::move(eigenes)) {}
   SignaturBefund eigenenCodePruefen(std::string_view a) const override { return echt.eigenenCodePruefen(a); }
   SignaturBefund buendelPruefen(const std::filesystem::path& b, std::string_view a) const override {
     ++pruefungen;
@@ -49,8 +50,9 @@ TEST_F(Tor, UnsigniertesProgrammLaesstJedesBuendelDurch) {
   EXPECT_TRUE(tor.buendelVertrauenswuerdig(t / "fehlt.app"));
   EXPECT_FALSE(tor.selbstSigniert());
   EXPECT_EQ(pruefer.pruefungen, 0);
-  EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{
-                                    "Taler Wacht: läuft unsigniert — Signaturprüfung der Bündel entfällt (Entwicklung)"});
+  EXPECT_EQ(protokoll.zeilen(),
+            std::vector<std::string>{
+                "Taler Wacht: läuft unsigniert — Signaturprüfung der Bündel entfällt (Entwicklung)"});
 }
 
 TEST_F(Tor, SigniertesProgrammPrueftUndMerktSichDasUrteil) {
@@ -61,7 +63,8 @@ TEST_F(Tor, SigniertesProgrammPrueftUndMerktSichDasUrteil) {
 
   const auto fremd = buendel("Taler Wacht 1.8.0.app", "fremd");
   const std::string ablehnung =
-      "Taler Wacht: Bündel Taler Wacht 1.8.0.app nicht mit unserer Signatur — nicht gestartet (Das Zertifikat "
+      "Taler Wacht: Bündel Taler Wacht 1.8.0.app nicht mit unserer Signatur — nicht gestartet (Das "
+      "Zertifikat "
       "gehört dem Team \"Z9Y8X7W6VU\", nicht \"K7Q2M8X4RB\".)";
   EXPECT_FALSE(tor.buendelVertrauenswuerdig(fremd));
   EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{ablehnung});

@@ -48,7 +48,8 @@ Skriptfund skriptSuchen(const Suchquellen& q) {
   }
   // Among equal versions the earliest candidate stays.
   for (auto& skript : angenommen)
-    if (!fund.skript || nummer(fund.skript->string()) < nummer(skript.string())) fund.skript = std::move(skript);
+    if (!fund.skript || nummer(fund.skript->string()) < nummer(skript.string()))
+      fund.skript = std::move(skript);
   return fund;
 }
 

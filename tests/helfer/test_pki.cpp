@@ -29,7 +29,8 @@ std::string zeitText(std::time_t t) {
 }
 
 constexpr const char* blattErweiterung =
-    "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,codeSigning\n";
+    "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,"
+    "codeSigning\n";
 constexpr const char* caErweiterung =
     "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,digitalSignature\n";
 
@@ -43,7 +44,8 @@ void TestPki::openssl(std::initializer_list<std::string> argumente) const {
     throw std::runtime_error("openssl " + *argumente.begin() + ": " + kind.fehler());
 }
 
-void TestPki::anfrage(const std::string& name, const std::string& einheit, const std::string& erweiterungen) const {
+void TestPki::anfrage(const std::string& name, const std::string& einheit,
+                      const std::string& erweiterungen) const {
   dateiSchreiben(ordner_ / (name + ".ext"), erweiterungen);
   openssl({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
            name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name + "/OU=" + einheit});
@@ -75,13 +77,13 @@ TestPki::TestPki() {
              "-enddate", spaeter});
   }
   anfrage("zwischen", "Zwischenstelle", caErweiterung);
-  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "wurzel.pem", "-keyfile", "wurzel.key", "-in",
-           "zwischen.csr", "-out", "zwischen.pem", "-extfile", "zwischen.ext", "-startdate", frueher, "-enddate",
-           spaeter});
+  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "wurzel.pem", "-keyfile", "wurzel.key",
+           "-in", "zwischen.csr", "-out", "zwischen.pem", "-extfile", "zwischen.ext", "-startdate", frueher,
+           "-enddate", spaeter});
   anfrage("abgelaufen", "K7Q2M8X4RB", blattErweiterung);
-  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "zwischen.pem", "-keyfile", "zwischen.key",
-           "-in", "abgelaufen.csr", "-out", "abgelaufen.pem", "-extfile", "abgelaufen.ext", "-startdate",
-           zeitText(jetzt - 10 * 86400), "-enddate", zeitText(jetzt - 86400)});
+  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "zwischen.pem", "-keyfile",
+           "zwischen.key", "-in", "abgelaufen.csr", "-out", "abgelaufen.pem", "-extfile", "abgelaufen.ext",
+           "-startdate", zeitText(jetzt - 10 * 86400), "-enddate", zeitText(jetzt - 86400)});
 
   blatt("unser", "zwischen", "K7Q2M8X4RB", blattErweiterung);
   blatt("fremd", "zwischen", "Z9Y8X7W6VU", blattErweiterung);
@@ -102,7 +104,9 @@ Signierer TestPki::signierer(std::string_view name) const {
   Signierer s;
   s.schluesselDatei = ordner_ / (n + ".key");
   s.zertifikatDatei = ordner_ / (n + ".pem");
-  s.ketteDatei = ordner_ / (n == "vomKeinCa" ? "keinCa.pem" : n == "falscheWurzel" ? "fremdeWurzel.pem" : "zwischen.pem");
+  s.ketteDatei = ordner_ / (n == "vomKeinCa"       ? "keinCa.pem"
+                            : n == "falscheWurzel" ? "fremdeWurzel.pem"
+                                                   : "zwischen.pem");
   s.schluessel = lesen(s.schluesselDatei);
   s.zertifikat = lesen(s.zertifikatDatei);
   s.kette = lesen(s.ketteDatei);
@@ -122,7 +126,8 @@ void buendelAnlegen(const std::filesystem::path& buendel, const std::map<std::st
   }
 }
 
-void buendelSignierenAls(const std::filesystem::path& buendel, const Signierer& s, std::optional<std::time_t> zeit) {
+void buendelSignierenAls(const std::filesystem::path& buendel, const Signierer& s,
+                         std::optional<std::time_t> zeit) {
   const auto fehler = buendelSignieren(buendel, programmKennung, s.schluessel, s.zertifikat, s.kette, zeit);
   ASSERT_FALSE(fehler) << *fehler;
 }

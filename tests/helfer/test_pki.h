@@ -22,9 +22,9 @@
 namespace tw {
 
 struct Signierer {
-  std::string schluessel;   // PEM
-  std::string zertifikat;   // PEM
-  std::string kette;        // intermediates, PEM
+  std::string schluessel;  // PEM
+  std::string zertifikat;  // PEM
+  std::string kette;       // intermediates, PEM
   std::filesystem::path schluesselDatei, zertifikatDatei, ketteDatei;
 };
 

@@ -29,14 +29,16 @@ TEST(Signierwerkzeug, SignierenPruefenVeraendernPruefen) {
   auto lauf = werkzeug({"signieren", b, "--schluessel", s.schluesselDatei, "--zertifikat", s.zertifikatDatei,
                         "--kette", s.ketteDatei});
   ASSERT_TRUE(endeteMit(lauf.status, 0)) << lauf.ausgabe;
-  EXPECT_NE(lauf.ausgabe.find("(Kennung de.talerwacht.geld-bote.tunnel.demo)"), std::string::npos) << lauf.ausgabe;
+  EXPECT_NE(lauf.ausgabe.find("(Kennung de.talerwacht.geld-bote.tunnel.demo)"), std::string::npos)
+      << lauf.ausgabe;
 
   lauf = werkzeug({"pruefen", b, "--anker", anker});
   EXPECT_TRUE(endeteMit(lauf.status, 0));
   EXPECT_EQ(lauf.ausgabe, "gültig\n");
   lauf = werkzeug({"pruefen", b});
   EXPECT_TRUE(endeteMit(lauf.status, 1));
-  EXPECT_NE(lauf.ausgabe.find("ungültig: Das Zertifikat führt nicht zu unserem Stammzertifikat"), std::string::npos)
+  EXPECT_NE(lauf.ausgabe.find("ungültig: Das Zertifikat führt nicht zu unserem Stammzertifikat"),
+            std::string::npos)
       << "without --anker the maker's root is the anchor: " << lauf.ausgabe;
 
   std::ofstream(b / "Contents/MacOS/TalerWacht", std::ios::app) << "angehängt";
@@ -64,8 +66,10 @@ TEST(Signierwerkzeug, FalscherAufrufUndUnbrauchbareEingaben) {
   EXPECT_TRUE(endeteMit(lauf.status, 1));
   EXPECT_NE(lauf.ausgabe.find("nicht lesbar"), std::string::npos) << lauf.ausgabe;
   EXPECT_FALSE(std::filesystem::exists(t / "B.app/Contents/_CodeSignature"));
-  EXPECT_TRUE(endeteMit(werkzeug({"signieren", t / "B.app", "--schluessel", t / "kein.pem", "--zertifikat",
-                                  t / "kein.pem"}).status, 1))
+  EXPECT_TRUE(endeteMit(
+      werkzeug({"signieren", t / "B.app", "--schluessel", t / "kein.pem", "--zertifikat", t / "kein.pem"})
+          .status,
+      1))
       << "no identifier: the Info.plist here has none";
 }
 

@@ -128,8 +128,7 @@ std::optional<std::string> nichtErfuellt(const Anforderung& anforderung, const U
           return "Das Zertifikat gehört dem Team \"" + u.einheiten.front() + "\", nicht \"" + k.wert + "\".";
         break;
       case Klausel::Art::kennung:
-        if (u.kennung != k.wert)
-          return "Die Kennung \"" + u.kennung + "\" ist nicht \"" + k.wert + "\".";
+        if (u.kennung != k.wert) return "Die Kennung \"" + u.kennung + "\" ist nicht \"" + k.wert + "\".";
         break;
     }
   }

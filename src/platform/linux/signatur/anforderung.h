@@ -27,9 +27,9 @@ std::optional<Anforderung> anforderungLesen(std::string_view text);
 // What a verified signature says about its signer.
 struct Unterzeichner {
   bool ketteZumAnker = false;
-  std::string kettenfehler{};                // why the chain failed, when it did
-  std::vector<std::string> einheiten{};      // the leaf subject's OU entries
-  std::string kennung{};                     // the identifier in the signed list
+  std::string kettenfehler{};            // why the chain failed, when it did
+  std::vector<std::string> einheiten{};  // the leaf subject's OU entries
+  std::string kennung{};                 // the identifier in the signed list
 };
 
 // Nothing when every clause holds; otherwise a sentence naming the first

@@ -137,8 +137,8 @@ CmsPruefung cmsPruefen(std::string_view daten, std::string_view der, X509* anker
     return p;
   }
   Bio inhalt = speicher(daten);
-  if (!inhalt ||
-      CMS_verify(cms.get(), nullptr, nullptr, inhalt.get(), nullptr, CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1) {
+  if (!inhalt || CMS_verify(cms.get(), nullptr, nullptr, inhalt.get(), nullptr,
+                            CMS_BINARY | CMS_NO_SIGNER_CERT_VERIFY) != 1) {
     p.fehler = "Die Signatur passt nicht zur Liste der Dateien (" + opensslFehler() + ").";
     return p;
   }
@@ -157,12 +157,13 @@ CmsPruefung cmsPruefen(std::string_view daten, std::string_view der, X509* anker
   return p;
 }
 
-CmsSignatur cmsSignieren(std::string_view daten, std::string_view schluesselPem, std::string_view zertifikatPem,
-                         std::string_view kettePem, std::optional<std::time_t> zeit) {
+CmsSignatur cmsSignieren(std::string_view daten, std::string_view schluesselPem,
+                         std::string_view zertifikatPem, std::string_view kettePem,
+                         std::optional<std::time_t> zeit) {
   CmsSignatur s;
   Bio schluesselBio = speicher(schluesselPem);
-  Schluessel schluessel(schluesselBio ? PEM_read_bio_PrivateKey(schluesselBio.get(), nullptr, ohnePasswort, nullptr)
-                                      : nullptr);
+  Schluessel schluessel(
+      schluesselBio ? PEM_read_bio_PrivateKey(schluesselBio.get(), nullptr, ohnePasswort, nullptr) : nullptr);
   Zertifikat zert = zertifikatLesen(zertifikatPem);
   if (!schluessel || !zert) {
     s.fehler = "Schlüssel oder Zertifikat nicht lesbar (" + opensslFehler() + ").";

@@ -45,8 +45,9 @@ struct CmsSignatur {
 // Signs `daten` with the key and certificate (PEM); `kettePem` holds the
 // intermediate certificates to include, if any. `zeit` replaces the current
 // time as signing time.
-CmsSignatur cmsSignieren(std::string_view daten, std::string_view schluesselPem, std::string_view zertifikatPem,
-                         std::string_view kettePem, std::optional<std::time_t> zeit = std::nullopt);
+CmsSignatur cmsSignieren(std::string_view daten, std::string_view schluesselPem,
+                         std::string_view zertifikatPem, std::string_view kettePem,
+                         std::optional<std::time_t> zeit = std::nullopt);
 
 // Leeway for clocks that run a little apart.
 inline constexpr std::time_t zeitSpielraum = 300;

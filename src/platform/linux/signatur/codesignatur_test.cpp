@@ -15,13 +15,15 @@ using Art = SignaturBefund::Art;
 
 class Signatur : public ::testing::Test {
  protected:
-  std::filesystem::path signiert(const std::string& signierer, std::optional<std::time_t> zeit = std::nullopt) {
+  std::filesystem::path signiert(const std::string& signierer,
+                                 std::optional<std::time_t> zeit = std::nullopt) {
     const auto b = t / (signierer + ".app");
     buendelAnlegen(b, produktDateien());
     buendelSignierenAls(b, testPki().signierer(signierer), zeit);
     return b;
   }
-  SignaturBefund pruefen(const std::filesystem::path& b, const std::string& anforderung = buendelAnforderung()) {
+  SignaturBefund pruefen(const std::filesystem::path& b,
+                         const std::string& anforderung = buendelAnforderung()) {
     return pruefer.buendelPruefen(b, anforderung);
   }
   // The reason of a refusal; fails the test when the bundle passed.
@@ -47,8 +49,9 @@ TEST(Anforderung, NurDieTexteDesProgramms) {
 
   for (const char* falsch :
        {"", "anchor apple", "anchor apple generic and", "and anchor apple generic",
-        "anchor apple generic or identifier \"x\"", "identifier x", "identifier \"x", "identifier \"a\" identifier \"b\"",
-        "certificate leaf[subject.CN] = \"x\"", "certificate leaf[subject.OU] \"x\"", "certificate root = \"x\"",
+        "anchor apple generic or identifier \"x\"", "identifier x", "identifier \"x",
+        "identifier \"a\" identifier \"b\"", "certificate leaf[subject.CN] = \"x\"",
+        "certificate leaf[subject.OU] \"x\"", "certificate root = \"x\"",
         "anchor apple generic; identifier \"x\"", "identifier \"a\nb\"", "identifier \"\\x\""})
     EXPECT_FALSE(anforderungLesen(falsch)) << falsch;
 }
@@ -56,8 +59,10 @@ TEST(Anforderung, NurDieTexteDesProgramms) {
 TEST_F(Signatur, UnserBuendelUeberEineZwischenstelleGilt) {
   const auto b = signiert("unser");
   EXPECT_EQ(pruefen(b).art, Art::gueltig);
-  EXPECT_EQ(OpenSSLCodesignatur(testPki().wurzel(), b).eigenenCodePruefen("anchor apple generic").art, Art::gueltig);
-  EXPECT_EQ(pruefer.eigenenCodePruefen("anchor apple generic").art, Art::ungueltig) << "a bare program is unsigned";
+  EXPECT_EQ(OpenSSLCodesignatur(testPki().wurzel(), b).eigenenCodePruefen("anchor apple generic").art,
+            Art::gueltig);
+  EXPECT_EQ(pruefer.eigenenCodePruefen("anchor apple generic").art, Art::ungueltig)
+      << "a bare program is unsigned";
   EXPECT_EQ(OpenSSLCodesignatur(herstellerAnker(), std::nullopt).buendelPruefen(b, buendelAnforderung()).art,
             Art::ungueltig)
       << "the test root is not the maker's";
@@ -104,11 +109,15 @@ TEST_F(Signatur, JedeAenderungNenntDieDatei) {
        "„Contents/MacOS/sh“ ist ein symbolischer Link."},
       {[](auto& b) { dateiSchreiben(b / "Contents/a\\b", ""); }, "„Contents/a\\b“ enthält"},
       {[](auto& b) { dateiSchreiben(b / "LIESMICH", ""); }, "„LIESMICH“ liegt außerhalb von Contents."},
-      {[](auto& b) { std::filesystem::remove_all(b / "Contents/_CodeSignature"); }, "Das Bündel ist nicht signiert."},
+      {[](auto& b) { std::filesystem::remove_all(b / "Contents/_CodeSignature"); },
+       "Das Bündel ist nicht signiert."},
       {[](auto& b) { std::ofstream(b / "Contents/_CodeSignature/CodeResources", std::ios::app) << "x"; },
        "beschädigt"},
-      {[](auto& b) { std::filesystem::remove(b / "Contents/_CodeSignature/CodeResources");
-         dateiSchreiben(b / "Contents/_CodeSignature/CodeResources", "identifier de.talerwacht.geld-bote.tunnel.demo\n"); },
+      {[](auto& b) {
+         std::filesystem::remove(b / "Contents/_CodeSignature/CodeResources");
+         dateiSchreiben(b / "Contents/_CodeSignature/CodeResources",
+                        "identifier de.talerwacht.geld-bote.tunnel.demo\n");
+       },
        "Die Signatur passt nicht zur Liste der Dateien"},
   };
   for (const auto& fall : faelle) {
@@ -129,10 +138,26 @@ TEST_F(Signatur, KeinCodeKeineAnforderungZweiUnterzeichner) {
   // Both signers are valid ones; two at once are still refused.
   const auto unser = testPki().signierer("unser"), fremd = testPki().signierer("fremd");
   const auto sig = b / "Contents/_CodeSignature/CodeSignature";
-  Kindprozess openssl({{"/usr/bin/openssl", "cms", "-sign", "-binary", "-outform", "DER", "-in",
-                        (b / "Contents/_CodeSignature/CodeResources").string(), "-signer", unser.zertifikatDatei,
-                        "-inkey", unser.schluesselDatei, "-signer", fremd.zertifikatDatei, "-inkey",
-                        fremd.schluesselDatei, "-certfile", unser.ketteDatei, "-out", sig.string()}});
+  Kindprozess openssl({{"/usr/bin/openssl",
+                        "cms",
+                        "-sign",
+                        "-binary",
+                        "-outform",
+                        "DER",
+                        "-in",
+                        (b / "Contents/_CodeSignature/CodeResources").string(),
+                        "-signer",
+                        unser.zertifikatDatei,
+                        "-inkey",
+                        unser.schluesselDatei,
+                        "-signer",
+                        fremd.zertifikatDatei,
+                        "-inkey",
+                        fremd.schluesselDatei,
+                        "-certfile",
+                        unser.ketteDatei,
+                        "-out",
+                        sig.string()}});
   ASSERT_TRUE(endeteMit(openssl.warten(std::chrono::seconds{20}), 0)) << openssl.fehler();
   EXPECT_NE(grund(b).find("nicht genau einen Unterzeichner"), std::string::npos) << grund(b);
 }

@@ -21,7 +21,8 @@ std::optional<std::string> kleineDateiLesen(const std::filesystem::path& datei) 
   if (fd < 0) return std::nullopt;
   std::optional<std::string> inhalt;
   struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= groessteSignaturdatei) {
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<std::size_t>(st.st_size) <= groessteSignaturdatei) {
     std::string text(static_cast<std::size_t>(st.st_size), '\0');
     std::size_t gelesen = 0;
     while (gelesen < text.size()) {
@@ -35,9 +36,7 @@ std::optional<std::string> kleineDateiLesen(const std::filesystem::path& datei) 
   return inhalt;
 }
 
-SignaturBefund ungueltig(std::string grund) {
-  return {SignaturBefund::Art::ungueltig, std::move(grund)};
-}
+SignaturBefund ungueltig(std::string grund) { return {SignaturBefund::Art::ungueltig, std::move(grund)}; }
 
 bool schreiben(const std::filesystem::path& datei, std::string_view inhalt) {
   std::ofstream aus(datei, std::ios::binary | std::ios::trunc);

@@ -18,7 +18,8 @@ class OpenSSLCodesignatur final : public Codesignatur {
   OpenSSLCodesignatur(std::string_view ankerPem, std::optional<std::filesystem::path> eigenesBuendel);
 
   SignaturBefund eigenenCodePruefen(std::string_view anforderung) const override;
-  SignaturBefund buendelPruefen(const std::filesystem::path& buendel, std::string_view anforderung) const override;
+  SignaturBefund buendelPruefen(const std::filesystem::path& buendel,
+                                std::string_view anforderung) const override;
 
  private:
   Zertifikat anker_;
