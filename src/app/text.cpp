@@ -127,4 +127,22 @@ std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char))
   return aus;
 }
 
+int hexZiffer(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string hexText(std::span<const unsigned char> bytes) {
+  static constexpr char ziffern[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(bytes.size() * 2);
+  for (const unsigned char b : bytes) {
+    text += ziffern[b >> 4];
+    text += ziffern[b & 0xf];
+  }
+  return text;
+}
+
 }  // namespace tw

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,5 +25,11 @@ bool unreserviert(unsigned char c);
 
 // Every byte for which `bleibt` is false becomes an upper-case percent-escape.
 std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char));
+
+// The value of one hex digit, -1 for any other character.
+int hexZiffer(char c);
+
+// Lower-case hex of the bytes.
+std::string hexText(std::span<const unsigned char> bytes);
 
 }  // namespace tw

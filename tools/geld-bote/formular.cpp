@@ -2,7 +2,7 @@
 
 #include <openssl/crypto.h>
 
-#include "schluessel.h"
+#include "app/text.h"
 
 namespace tw {
 namespace {

@@ -2,7 +2,6 @@
 // Page keys: which texts may stand in a page address, and fresh random ones.
 
 #include <cstddef>
-#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,12 +10,6 @@ namespace tw {
 // Non-empty and only characters a URL path carries unescaped
 // (A-Z a-z 0-9 - . _ ~); at most `hoechstens` of them.
 bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens = std::string_view::npos);
-
-// The value of one hex digit, -1 for any other character.
-int hexZiffer(char c);
-
-// Lower-case hex of the bytes.
-std::string hexText(std::span<const unsigned char> bytes);
 
 // `bytes` random bytes from OpenSSL as hex; throws std::runtime_error when
 // OpenSSL has no randomness to give.
