@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
+
+#include "app/text.h"
 
 namespace tw {
 namespace {
@@ -30,17 +33,6 @@ struct DirFrei {
 using Liste = std::unique_ptr<DIR, DirFrei>;
 
 std::string inAnfuehrung(std::string_view pfad) { return "\u201E" + std::string(pfad) + "\u201C"; }
-
-std::string hex(const unsigned char* daten, std::size_t laenge) {
-  static constexpr char ziffern[] = "0123456789abcdef";
-  std::string text;
-  text.reserve(2 * laenge);
-  for (std::size_t i = 0; i < laenge; ++i) {
-    text += ziffern[daten[i] >> 4];
-    text += ziffern[daten[i] & 0xF];
-  }
-  return text;
-}
 
 class Aufnahme {
  public:
@@ -65,7 +57,7 @@ class Aufnahme {
     unsigned int laenge = 0;
     EVP_DigestFinal_ex(ctx.get(), wert, &laenge);
     if (laenge != hashLaenge) return fehler("SHA-256 fehlt.");
-    ergebnis.dateien.emplace(pfad, hex(wert, laenge));
+    ergebnis.dateien.emplace(pfad, hexText({wert, laenge}));
     return true;
   }
 
@@ -113,12 +105,6 @@ class Aufnahme {
  private:
   std::vector<unsigned char> puffer_;
 };
-
-bool kleinesHex(std::string_view text) {
-  for (char c : text)
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  return true;
-}
 
 }  // namespace
 
@@ -175,32 +161,27 @@ std::string ressourcenText(std::string_view kennung, const Dateiliste& dateien) 
 }
 
 std::optional<Ressourcen> ressourcenLesen(std::string_view text) {
-  if (text.empty() || text.back() != '\n') return std::nullopt;
+  constexpr std::string_view vorsatz = "identifier ";
+  if (!text.starts_with(vorsatz)) return std::nullopt;
   Ressourcen r;
-  bool erste = true;
-  const std::string* vorige = nullptr;
-  std::size_t anfang = 0;
-  while (anfang < text.size()) {
-    const std::size_t ende = text.find('\n', anfang);
+  std::size_t ende = text.find('\n');
+  if (ende == std::string_view::npos) return std::nullopt;
+  r.kennung = text.substr(vorsatz.size(), ende - vorsatz.size());
+  for (std::size_t anfang = ende + 1; anfang < text.size(); anfang = ende + 1) {
+    ende = text.find('\n', anfang);
+    if (ende == std::string_view::npos) return std::nullopt;
     const std::string_view zeile = text.substr(anfang, ende - anfang);
-    anfang = ende + 1;
-    if (erste) {
-      constexpr std::string_view vorsatz = "identifier ";
-      if (!zeile.starts_with(vorsatz) || !kennungZulaessig(zeile.substr(vorsatz.size()))) return std::nullopt;
-      r.kennung = zeile.substr(vorsatz.size());
-      erste = false;
-      continue;
-    }
     constexpr std::size_t hexLaenge = 2 * hashLaenge;
     if (zeile.size() <= hexLaenge + 2 || zeile.substr(hexLaenge, 2) != "  ") return std::nullopt;
-    const std::string_view hash = zeile.substr(0, hexLaenge);
-    const std::string pfad(zeile.substr(hexLaenge + 2));
-    if (!kleinesHex(hash) || !pfad.starts_with("Contents/") || pfad.find('\\') != std::string::npos)
-      return std::nullopt;
-    if (vorige && !(*vorige < pfad)) return std::nullopt;
-    vorige = &r.dateien.emplace_hint(r.dateien.end(), pfad, std::string(hash))->first;
+    r.dateien.emplace(zeile.substr(hexLaenge + 2), zeile.substr(0, hexLaenge));
   }
-  if (erste) return std::nullopt;
+  // Whatever the writer would not have written byte for byte (order, case,
+  // duplicates, odd identifiers or paths) is not a list of ours.
+  for (const auto& [pfad, hash] : r.dateien)
+    if (!pfad.starts_with("Contents/") || pfad.find('\\') != std::string::npos ||
+        !std::all_of(hash.begin(), hash.end(), [](char c) { return hexZiffer(c) >= 0; }))
+      return std::nullopt;
+  if (!kennungZulaessig(r.kennung) || ressourcenText(r.kennung, r.dateien) != text) return std::nullopt;
   return r;
 }
 

@@ -1,11 +1,10 @@
 #include "platform/linux/signatur/openssl_codesignatur.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <fstream>
 
+#include "app/dateien.h"
 #include "platform/hauptbuendel.h"
 #include "platform/linux/signatur/anforderung.h"
 #include "platform/linux/signatur/codebestand.h"
@@ -15,26 +14,6 @@ namespace {
 
 // A signature file is small; anything bigger is not ours.
 constexpr std::size_t groessteSignaturdatei = 16 << 20;
-
-std::optional<std::string> kleineDateiLesen(const std::filesystem::path& datei) {
-  const int fd = ::open(datei.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
-  std::optional<std::string> inhalt;
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<std::size_t>(st.st_size) <= groessteSignaturdatei) {
-    std::string text(static_cast<std::size_t>(st.st_size), '\0');
-    std::size_t gelesen = 0;
-    while (gelesen < text.size()) {
-      const ssize_t n = ::read(fd, text.data() + gelesen, text.size() - gelesen);
-      if (n <= 0) break;
-      gelesen += static_cast<std::size_t>(n);
-    }
-    if (gelesen == text.size()) inhalt = std::move(text);
-  }
-  ::close(fd);
-  return inhalt;
-}
 
 SignaturBefund ungueltig(std::string grund) { return {SignaturBefund::Art::ungueltig, std::move(grund)}; }
 
@@ -65,8 +44,8 @@ SignaturBefund OpenSSLCodesignatur::buendelPruefen(const std::filesystem::path& 
   if (!anforderung) return {SignaturBefund::Art::keineAnforderung};
   if (S_ISLNK(st.st_mode)) return ungueltig("Das Bündel ist ein symbolischer Link.");
 
-  const auto liste = kleineDateiLesen(buendel / ressourcenDatei);
-  const auto signatur = kleineDateiLesen(buendel / signaturDatei);
+  const auto liste = rohLesen(buendel / ressourcenDatei, groessteSignaturdatei);
+  const auto signatur = rohLesen(buendel / signaturDatei, groessteSignaturdatei);
   if (!liste || !signatur) return ungueltig("Das Bündel ist nicht signiert.");
   const auto ressourcen = ressourcenLesen(*liste);
   if (!ressourcen) return ungueltig("Die Liste der versiegelten Dateien ist beschädigt.");
