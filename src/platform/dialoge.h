@@ -1,0 +1,42 @@
+#pragma once
+// Seam: modal alerts. Linux: GtkDialoge (GTK message dialogs).
+// Tests: scripted answers.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// The choice names the button by its position: 1000 for the first, 1001 for
+// the second, and so on.
+inline constexpr int ersterKnopf = 1000;
+
+struct Hinweis {
+  std::string nachricht{};  // the bold first line
+  std::string text{};       // the informative text below it
+  std::vector<std::string> knoepfe{};
+  bool kritisch = false;
+  bool tresorBild = false;                 // the vault picture as the icon
+  std::optional<std::string> kaestchen{};  // a "do not ask again" check box
+  // Escape answers with the first button, and Return confirms nothing.
+  bool ersterAufEscape = false;
+
+  bool operator==(const Hinweis&) const = default;
+};
+
+// What the user chose. (Named apart from the HTTP client's answer.)
+struct Wahl {
+  int knopf = ersterKnopf;
+  bool kaestchen = false;
+};
+
+struct Dialoge {
+  virtual ~Dialoge() = default;
+  // Main thread only. Brings the app to the front and waits for the answer.
+  // Closing the alert without a button answers like "Abbrechen" (or the
+  // first button with ersterAufEscape).
+  virtual Wahl zeigen(const Hinweis& hinweis) = 0;
+};
+
+}  // namespace tw
