@@ -4,7 +4,7 @@
 set -euo pipefail
 
 bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
-  libssl-dev libcpp-httplib-dev)
+  libssl-dev libcpp-httplib-dev libgtk-3-dev libayatana-appindicator3-dev)
 pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3
   libbenchmark-dev openssl)
 

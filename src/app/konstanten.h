@@ -18,6 +18,7 @@ inline constexpr std::string_view teamKennung = "K7Q2M8X4RB";
 inline constexpr std::string_view schluesselbundDienst = "de.talerwacht.geld-bote.demo";
 inline constexpr std::string_view programmKennung = "de.talerwacht.geld-bote.tunnel.demo";
 inline constexpr std::string_view schluesselbundKonto = "tresor-passphrase";
+inline constexpr std::string_view webAdresse = "https://talerwacht.de";
 inline constexpr std::int32_t errSecMissingEntitlement = -34018;
 
 // Names that mark an executable path or an interpreter's arguments as ours.

@@ -1,0 +1,88 @@
+// The address actions, and hiding, quitting, removing and autostart.
+
+#include "app/dateien.h"
+#include "app/konstanten.h"
+#include "controller/steuerung.h"
+
+namespace tw {
+
+bool Steuerung::neueAdresse() const {
+  if (!zustand_.programmLaeuft || zustand_.adresse.empty()) return false;
+  return lesen(dienste_.zustandOrdner / "menue.adresse").value_or("") != zustand_.adresse;
+}
+
+void Steuerung::adresseKopieren() {
+  o_.ablage.setzen(zustand_.adresse);
+  schreibenPrivat(zustand_.adresse, dienste_.zustandOrdner / "menue.adresse");
+  zeichnen();
+}
+
+void Steuerung::seiteOeffnen() {
+  // Opens the setup window on the first own page once that window exists.
+}
+
+std::string Steuerung::zurueckHinweis() const {
+  if (dienste_.imBuendel) return "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über Spotlight.";
+  return "Zurück kommt es, wenn Claude Desktop die Erweiterung neu startet — Claude beenden und wieder "
+         "öffnen genügt.";
+}
+
+void Steuerung::ausblenden() {
+  if (lesen(konfigDatei("symbol-hinweis")) == "gesehen") return o_.anwendung.beendenAnfragen();
+  const std::string anfang =
+      zustand_.tresor == "offen"
+          ? "Der Tresor bleibt offen, alles läuft weiter — nur das Symbol verschwindet. "
+          : "Alles läuft weiter, nur das Symbol verschwindet. ";
+  const Wahl wahl = o_.dialoge.zeigen(Hinweis{.nachricht = "Nur das Symbol ausblenden?",
+                                              .text = anfang + zurueckHinweis(),
+                                              .knoepfe = {"Ausblenden", "Abbrechen"},
+                                              .kaestchen = "Nicht mehr fragen"});
+  if (wahl.knopf != ersterKnopf) return;
+  if (wahl.kaestchen) {
+    privatenOrdnerAnlegen(dienste_.konfigOrdner);
+    schreibenPrivat("gesehen", konfigDatei("symbol-hinweis"));
+  }
+  o_.anwendung.beendenAnfragen();
+}
+
+void Steuerung::beendenKlick() {
+  std::string text;
+  if (zustand_.tresor == "offen") text += "Der Tresor wird gesperrt. ";
+  if (zustand_.programmLaeuft) text += "Das Programm für ChatGPT & Co. wird angehalten. ";
+  if (!zustand_.claudePorts.empty()) {
+    text += "Claude ist verbunden (" + std::to_string(zustand_.claudePorts.size()) +
+            ") und kann bis zum nächsten Entsperren keine Bankdaten abrufen. ";
+  }
+  if (text.empty()) return beenden();
+  const Wahl wahl = o_.dialoge.zeigen(Hinweis{.nachricht = "Taler Wacht beenden?",
+                                              .text = text + zurueckHinweis(),
+                                              .knoepfe = {"Beenden", "Abbrechen"}});
+  if (wahl.knopf == ersterKnopf) beenden();
+}
+
+void Steuerung::zuruecksetzenKlick() {
+  const auto fund = dienste_.skriptSuchen();
+  if (!fund.skript) return;
+  const Wahl wahl = o_.dialoge.zeigen(Hinweis{
+      .nachricht = "Alles von diesem Mac entfernen?",
+      .text =
+          "Weg sind: der Tresor mit allen Bankzugängen, die Geräteerkennung Deiner Banken, die Einträge in "
+          "Claude und ChatGPT, der Autostart, die gemerkte Passphrase und das Programm selbst. Es gibt keine "
+          "Sicherung und keinen Weg zurück.\n\nDeine Konten bei der Bank bleiben unberührt. Zum Neuanfang "
+          "lädst Du das Programm wieder von " +
+          std::string(webAdresse) + ".",
+      .knoepfe = {"Abbrechen", "Alles entfernen"},
+      .kritisch = true,
+      .ersterAufEscape = true});
+  if (wahl.knopf == ersterKnopf + 1) skriptRufen(*fund.skript, {"--zuruecksetzen"}, false);
+}
+
+void Steuerung::autostartUmschalten() {
+  const auto fund = dienste_.skriptSuchen();
+  if (!fund.skript) return;
+  const bool an = lesen(konfigDatei("autostart")) == "ja";
+  skriptRufen(*fund.skript, {an ? "--autostart-aus" : "--autostart-an"}, true);
+  zeichnen();
+}
+
+}  // namespace tw

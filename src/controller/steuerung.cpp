@@ -1,0 +1,169 @@
+#include "controller/steuerung.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "app/dateien.h"
+#include "app/konstanten.h"
+#include "app/protokoll.h"
+#include "controller/menue.h"
+#include "lifecycle/bash_starten.h"
+#include "lifecycle/einzelbetrieb.h"
+#include "lifecycle/prozesse.h"
+#include "lifecycle/signaturtor.h"
+#include "status/sammeln.h"
+
+namespace tw {
+
+using namespace std::chrono_literals;
+
+Steuerungsdienste programmDienste(std::vector<std::string> argumente) {
+  Steuerungsdienste d;
+  d.zustandOrdner = zustandOrdner();
+  d.konfigOrdner = konfigOrdner();
+  d.imBuendel = imBuendel();
+  d.eigenePid = ::getpid();
+  d.argumente = std::move(argumente);
+  d.sammeln = [] { return sammeln(); };
+  d.skriptSuchen = [] { return skriptSuchen(); };
+  d.vertrauenswuerdig = [](const std::filesystem::path& b) { return buendelVertrauenswuerdig(b); };
+  d.bashStarten = bashStarten;
+  d.unserenBeenden = [](pid_t pid) { tw::unserenBeenden(pid); };
+  d.aufraeumen = [] { tw::aufraeumen(); };
+  return d;
+}
+
+Steuerung::Steuerung(Oberflaeche oberflaeche, Steuerungsdienste dienste)
+    : o_(oberflaeche), dienste_(std::move(dienste)) {
+  o_.anzeige.beiKlick([this](Aktion aktion) { ausfuehren(aktion); });
+  privatenOrdnerAnlegen(dienste_.zustandOrdner);
+  schreibenPrivat(std::to_string(dienste_.eigenePid), dienste_.zustandOrdner / "menue.pid");
+}
+
+bool Steuerung::hatArgument(std::string_view argument) const {
+  return std::find(dienste_.argumente.begin(), dienste_.argumente.end(), argument) !=
+         dienste_.argumente.end();
+}
+
+void Steuerung::applicationDidFinishLaunching() {
+  zeichnen();
+  aktualisieren();
+  uhr_ = o_.schleife.wiederholen(3000ms, [this] { aktualisieren(); });
+  // "--seite" opens the setup page once the setup window exists.
+  if (hatArgument("--autostart")) {
+    o_.schleife.spaeter(1000ms, [this] {
+      if (!zustand_.programmLaeuft) starten();
+    });
+  }
+}
+
+void Steuerung::applicationWillTerminate() { dienste_.aufraeumen(); }
+
+void Steuerung::aktualisieren() {
+  if (sammeltGerade_) return;
+  sammeltGerade_ = true;
+  // The collection gets its own copy of the collector: it must not touch the controller.
+  o_.schleife.imHintergrund(Dringlichkeit::hilfsarbeit, [this, sammler = dienste_.sammeln] {
+    o_.schleife.posten([this, neu = sammler()]() mutable { zurueckgeben(std::move(neu)); });
+  });
+}
+
+void Steuerung::zurueckgeben(Zustand neu) {
+  zustand_ = std::move(neu);
+  // The setup window learns the allowed pages here once it exists.
+  sammeltGerade_ = false;
+  // A vault that is not set up never keeps a remembered passphrase.
+  if (zustand_.tresor == "leer" && o_.speicher.passphraseGemerkt()) o_.speicher.passphraseLoeschen();
+  if (zustand_.selbstVeraltet) {
+    protokollieren("neuere Fassung läuft — dieses Symbol beendet sich");
+    o_.anwendung.beendenAnfragen();
+    return;
+  }
+
+  if (zustand_.programmLaeuft && zustand_.tresor == "unbekannt") {
+    ++ohneAntwort_;
+  } else {
+    ohneAntwort_ = 0;
+  }
+  if (ohneAntwort_ == 10 && !ersetztGerade_) {
+    ersetztGerade_ = true;
+    neuStarten();
+    o_.schleife.spaeter(20000ms, [this] { ersetztGerade_ = false; });
+  }
+  if (zustand_.programmVeraltet && !ersetztGerade_) {
+    ersetztGerade_ = true;
+    starten();
+    o_.schleife.spaeter(6000ms, [this] { ersetztGerade_ = false; });
+  }
+
+  if (ersterDurchlauf_) {
+    ersterDurchlauf_ = false;
+    erststartBehandeln(zustand_);
+  }
+  zeichnen();
+}
+
+void Steuerung::erststartBehandeln(const Zustand& neu) {
+  // An autostart launch starts the program itself, a second later.
+  if (!dienste_.imBuendel || hatArgument("--autostart")) return;
+  if (!neu.programmLaeuft) starten();
+}
+
+void Steuerung::zeichnen() {
+  const Menueeingaben eingaben{
+      .zustand = zustand_,
+      .passphraseGemerkt = o_.speicher.passphraseGemerkt(),
+      .neueAdresse = neueAdresse(),
+      .skript = dienste_.skriptSuchen(),
+      .entfernen = dienste_.imBuendel ? std::optional(dienste_.skriptSuchen()) : std::nullopt,
+      .autostart = lesen(konfigDatei("autostart")),
+      .fassung = std::string(FASSUNG),
+  };
+  o_.anzeige.zeigen(anzeigeBauen(eingaben));
+}
+
+void Steuerung::ausfuehren(Aktion aktion) {
+  switch (aktion) {
+    case Aktion::keine:
+      break;
+    case Aktion::tresorSperren:
+      tresorSperren();
+      break;
+    case Aktion::tresorEntsperren:
+      tresorEntsperren();
+      break;
+    case Aktion::passphraseVergessenKlick:
+      passphraseVergessenKlick();
+      break;
+    case Aktion::neuStartenKlick:
+      neuStartenKlick();
+      break;
+    case Aktion::starten:
+      starten();
+      break;
+    case Aktion::anhalten:
+      anhalten();
+      break;
+    case Aktion::seiteOeffnen:
+      seiteOeffnen();
+      break;
+    case Aktion::adresseKopieren:
+      adresseKopieren();
+      break;
+    case Aktion::autostartUmschalten:
+      autostartUmschalten();
+      break;
+    case Aktion::ausblenden:
+      ausblenden();
+      break;
+    case Aktion::beendenKlick:
+      beendenKlick();
+      break;
+    case Aktion::zuruecksetzenKlick:
+      zuruecksetzenKlick();
+      break;
+  }
+}
+
+}  // namespace tw

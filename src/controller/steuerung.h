@@ -1,0 +1,117 @@
+#pragma once
+// The tray controller: owns the icon and the latest snapshot, refreshes it
+// every 3 seconds off the main loop, repairs a silent or outdated server and
+// carries out the menu's actions. Main thread only.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "lifecycle/skriptsuche.h"
+#include "platform/anwendung.h"
+#include "platform/dialoge.h"
+#include "platform/ereignisschleife.h"
+#include "platform/statusanzeige.h"
+#include "platform/zwischenablage.h"
+#include "status/zustand.h"
+#include "vault/passphrasenspeicher.h"
+
+namespace tw {
+
+// The platform as the controller sees it.
+struct Oberflaeche {
+  Ereignisschleife& schleife;
+  Statusanzeige& anzeige;
+  Dialoge& dialoge;
+  Zwischenablage& ablage;
+  Anwendung& anwendung;
+  Passphrasenspeicher& speicher;
+};
+
+// Where the controller's files are and how it reaches the outside world;
+// the program's own by default, replaced in tests.
+struct Steuerungsdienste {
+  std::filesystem::path zustandOrdner;
+  std::filesystem::path konfigOrdner;
+  bool imBuendel = false;
+  pid_t eigenePid = 0;
+  std::vector<std::string> argumente;  // the command line after the program name
+
+  std::function<Zustand()> sammeln;
+  std::function<Skriptfund()> skriptSuchen;
+  std::function<bool(const std::filesystem::path&)> vertrauenswuerdig;
+  // Launches the script with bash; nothing on success, otherwise why not.
+  std::function<std::optional<std::string>(const std::filesystem::path&, const std::vector<std::string>&,
+                                           bool)>
+      bashStarten;
+  std::function<void(pid_t)> unserenBeenden;  // SIGTERM, only to our own processes
+  std::function<void()> aufraeumen;           // removes the pid file if it names us
+};
+
+Steuerungsdienste programmDienste(std::vector<std::string> argumente);
+
+class Steuerung {
+ public:
+  Steuerung(Oberflaeche oberflaeche, Steuerungsdienste dienste);
+  Steuerung(const Steuerung&) = delete;
+  Steuerung& operator=(const Steuerung&) = delete;
+
+  void applicationDidFinishLaunching();
+  void applicationWillTerminate();
+  // Asks for one refresh; a tick while a collection runs is dropped.
+  void aktualisieren();
+  void zeichnen();
+  void ausfuehren(Aktion aktion);
+
+  // Server control.
+  void skriptRufen(const std::filesystem::path& skript, const std::vector<std::string>& argumente,
+                   bool warten);
+  void starten();
+  void neuStarten();
+  void neuStartenKlick() { neuStarten(); }
+  void anhalten();
+  void beenden();
+
+  // Address, hide, quit, removal and autostart.
+  bool neueAdresse() const;
+  void adresseKopieren();
+  void seiteOeffnen();
+  std::string zurueckHinweis() const;
+  void ausblenden();
+  void beendenKlick();
+  void zuruecksetzenKlick();
+  void autostartUmschalten();
+
+  // Vault actions; they arrive with the unlock dialog.
+  void tresorEntsperren() {}
+  void tresorSperren() {}
+  void passphraseVergessenKlick() {}
+
+  const Zustand& zustand() const { return zustand_; }
+  bool sammeltGerade() const { return sammeltGerade_; }
+  std::int64_t ohneAntwort() const { return ohneAntwort_; }
+
+ private:
+  void zurueckgeben(Zustand neu);
+  void erststartBehandeln(const Zustand& neu);
+  void anhaltenUnd(Dauer frist, std::function<void()> danach);
+  bool hatArgument(std::string_view argument) const;
+  std::filesystem::path konfigDatei(std::string_view name) const { return dienste_.konfigOrdner / name; }
+
+  Oberflaeche o_;
+  Steuerungsdienste dienste_;
+
+  Zustand zustand_;
+  bool sammeltGerade_ = false;
+  std::optional<WeckerId> uhr_;
+  bool ersterDurchlauf_ = true;
+  bool ersetztGerade_ = false;
+  std::int64_t ohneAntwort_ = 0;
+};
+
+}  // namespace tw

@@ -1,0 +1,17 @@
+#pragma once
+// Runs a start script with /bin/bash, its standard streams on the null
+// device, in the program's own environment and working directory.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tw {
+
+// Nothing when the script was launched (and, with `warten`, has ended; its
+// exit status does not matter); otherwise why the launch failed.
+std::optional<std::string> bashStarten(const std::filesystem::path& skript,
+                                       const std::vector<std::string>& argumente, bool warten);
+
+}  // namespace tw
