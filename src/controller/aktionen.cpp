@@ -12,8 +12,11 @@ bool Steuerung::neueAdresse() const {
 }
 
 void Steuerung::adresseKopieren() {
-  o_.ablage.setzen(zustand_.adresse);
-  schreibenPrivat(zustand_.adresse, dienste_.zustandOrdner / "menue.adresse");
+  // A copy: handing the text to a clipboard manager may run the main loop,
+  // and a refresh there must not change what is confirmed.
+  const std::string adresse = zustand_.adresse;
+  o_.ablage.setzen(adresse);
+  schreibenPrivat(adresse, dienste_.zustandOrdner / "menue.adresse");
   zeichnen();
 }
 
