@@ -1,0 +1,124 @@
+#include "platform/linux/gtk/appindikator_anzeige.h"
+
+#include <gtest/gtest.h>
+
+#include "fakes/protokoll_mitschnitt.h"
+#include "platform/linux/gtk/gtk_testhilfe.h"
+#include "platform/linux/gtk/leistenpruefung.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+
+Menuezeile zeile(std::string titel, Aktion aktion = Aktion::keine, bool aktiv = true,
+                 Haken haken = Haken::keiner, std::string taste = "") {
+  return {.titel = titel, .aktion = aktion, .taste = taste, .aktiv = aktiv, .haken = haken};
+}
+
+const Anzeige vorher{
+    "questionmark.bubble",
+    "",
+    {zeile("Tresor zu", Aktion::keine, false), trennlinie(), zeile("Starten", Aktion::starten),
+     zeile("Seite öffnen", Aktion::seiteOeffnen), trennlinie(),
+     zeile("Bei der Anmeldung starten", Aktion::autostartUmschalten, true, Haken::aus),
+     zeile("Beenden", Aktion::beendenKlick, true, Haken::keiner, "q")}};
+// Changes rows in place, inserts "Anhalten" in the middle and drops "Seite öffnen".
+const Anzeige nachher{
+    "questionmark.bubble.fill",
+    "59 min",
+    {zeile("Tresor offen · noch 59 min", Aktion::keine, false), trennlinie(),
+     zeile("Starten", Aktion::starten, false), zeile("Anhalten", Aktion::anhalten), trennlinie(),
+     zeile("Bei der Anmeldung starten", Aktion::autostartUmschalten, true, Haken::an, ","),
+     zeile("Beenden", Aktion::beendenKlick, true, Haken::keiner, "q")}};
+
+std::vector<GtkWidget*> kinder(GtkMenu* menue) {
+  GList* liste = gtk_container_get_children(GTK_CONTAINER(menue));
+  std::vector<GtkWidget*> widgets;
+  for (GList* l = liste; l; l = l->next) widgets.push_back(GTK_WIDGET(l->data));
+  g_list_free(liste);
+  return widgets;
+}
+
+// The row as the menu shows it; the action cannot be seen and is taken from `soll`.
+Menuezeile gezeigt(GtkWidget* widget, const Menuezeile& soll) {
+  if (GTK_IS_SEPARATOR_MENU_ITEM(widget)) return trennlinie();
+  guint taste = 0;
+  GdkModifierType zusatz{};
+  gtk_accel_label_get_accel(GTK_ACCEL_LABEL(gtk_bin_get_child(GTK_BIN(widget))), &taste, &zusatz);
+  char zeichen[8] = {};
+  if (zusatz == GDK_CONTROL_MASK) g_unichar_to_utf8(gdk_keyval_to_unicode(taste), zeichen);
+  const Haken haken = !GTK_IS_CHECK_MENU_ITEM(widget)                               ? Haken::keiner
+                      : gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(widget)) ? Haken::an
+                                                                                    : Haken::aus;
+  return zeile(gtk_menu_item_get_label(GTK_MENU_ITEM(widget)), soll.aktion, gtk_widget_get_sensitive(widget),
+               haken, zeichen);
+}
+
+}  // namespace
+
+TEST(Statusanzeige, MenueBleibtDasselbeZeigtDieNeuenZeilenUndMeldetKlicks) {
+  eigenerBus();
+  ASSERT_TRUE(gtkBereit());
+  ProtokollMitschnitt mitschnitt;
+  AppindikatorAnzeige anzeige(TW_SYMBOLE);
+  std::vector<Aktion> klicks;
+  anzeige.beiKlick([&](Aktion aktion) { klicks.push_back(aktion); });
+  anzeige.zeigen(vorher);
+  const auto alt = kinder(anzeige.menue());
+  anzeige.zeigen(nachher);  // also ticks the check box, which is no click
+  const auto neu = kinder(anzeige.menue());
+  ASSERT_EQ(neu.size(), nachher.zeilen.size());
+  for (const std::size_t i : {0, 1, 2, 4, 5, 6}) EXPECT_EQ(neu[i], alt[i]) << "Zeile " << i;
+  EXPECT_NE(neu[3], alt[3]);
+  for (std::size_t i = 0; i < neu.size(); ++i)
+    EXPECT_EQ(gezeigt(neu[i], nachher.zeilen[i]), nachher.zeilen[i]);
+  abarbeiten();
+  EXPECT_TRUE(klicks.empty());
+
+  gtk_menu_item_activate(GTK_MENU_ITEM(neu[6]));
+  gtk_menu_item_activate(GTK_MENU_ITEM(neu[5]));
+  EXPECT_TRUE(klicks.empty());  // posted, not yet run
+  abarbeiten();
+  EXPECT_EQ(klicks, (std::vector{Aktion::beendenKlick, Aktion::autostartUmschalten}));
+  // The controller did not change the setting: the same rows put the tick back.
+  anzeige.zeigen(nachher);
+  abarbeiten();
+  EXPECT_TRUE(gtk_check_menu_item_get_active(GTK_CHECK_MENU_ITEM(neu[5])));
+  EXPECT_EQ(klicks.size(), 2u);
+}
+
+TEST(Statusanzeige, OhneLeisteEineZeileMitAbhilfeMitLeisteKeine) {
+  eigenerBus();
+  ASSERT_TRUE(gtkBereit());
+  {
+    ProtokollMitschnitt mitschnitt;
+    AppindikatorAnzeige anzeige(TW_SYMBOLE);
+    ASSERT_EQ(mitschnitt.zeilen().size(), 1u);
+    EXPECT_NE(mitschnitt.zeilen()[0].find("StatusNotifierHost"), std::string::npos);
+    EXPECT_NE(mitschnitt.zeilen()[0].find("„AppIndicator and KStatusNotifierItem Support“"),
+              std::string::npos);
+  }
+  Kindprozess leiste{{{TW_LEISTE}}};
+  {
+    ProtokollMitschnitt beimWarten;
+    ASSERT_TRUE(bisZu(10s, [] { return leistePruefen() == Leiste::da; })) << leiste.fehler();
+  }
+  ProtokollMitschnitt mitschnitt;
+  AppindikatorAnzeige anzeige(TW_SYMBOLE);
+  EXPECT_TRUE(mitschnitt.zeilen().empty());
+}
+
+TEST(Statusanzeige, SymboleFindenSichImOrdner) {
+  ASSERT_TRUE(gtkBereit());
+  GtkIconTheme* thema = gtk_icon_theme_new();
+  gtk_icon_theme_append_search_path(thema, TW_SYMBOLE);
+  for (const char* name : {"taler-wacht-frage-symbolic", "taler-wacht-frage-voll-symbolic"}) {
+    GdkPixbuf* bild = gtk_icon_theme_load_icon(thema, name, 16, GtkIconLookupFlags{}, nullptr);
+    ASSERT_NE(bild, nullptr) << name;
+    g_object_unref(bild);
+  }
+  g_object_unref(thema);
+}
+
+}  // namespace tw

@@ -1,0 +1,139 @@
+#include "platform/linux/gtk/gtk_dialoge.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/linux/gtk/cairo_tresorbild.h"
+#include "platform/linux/gtk/fensterkuerzel.h"
+
+namespace tw {
+namespace {
+
+constexpr const char* kaestchenDaten = "tw-kaestchen";
+constexpr int bildGroesse = 64;
+
+// An alert without buttons still needs one to be answered.
+std::vector<std::string> knoepfeVon(const Hinweis& hinweis) {
+  return hinweis.knoepfe.empty() ? std::vector<std::string>{"OK"} : hinweis.knoepfe;
+}
+
+// Button labels take "_" as a mnemonic mark; these titles mean it literally.
+std::string ohneMnemonik(const std::string& titel) {
+  std::string ergebnis;
+  for (const char c : titel) {
+    if (c == '_') ergebnis += '_';
+    ergebnis += c;
+  }
+  return ergebnis;
+}
+
+// Return must not confirm anything when no button is the default, not even a
+// focused one.
+gboolean returnSchlucken(GtkWidget*, GdkEventKey* taste, gpointer) {
+  return taste->keyval == GDK_KEY_Return || taste->keyval == GDK_KEY_KP_Enter ||
+         taste->keyval == GDK_KEY_ISO_Enter;
+}
+
+// The vault picture, for a critical alert with the warning sign in its corner.
+GdkPixbuf* tresorMitWarnung(bool kritisch) {
+  cairo_surface_t* flaeche = tresorFlaeche(bildGroesse);
+  GdkPixbuf* warnung = kritisch
+                           ? gtk_icon_theme_load_icon(gtk_icon_theme_get_default(), "dialog-warning",
+                                                      bildGroesse / 2, GTK_ICON_LOOKUP_FORCE_SIZE, nullptr)
+                           : nullptr;
+  if (warnung) {
+    cairo_t* cr = cairo_create(flaeche);
+    gdk_cairo_set_source_pixbuf(cr, warnung, bildGroesse / 2, bildGroesse / 2);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    g_object_unref(warnung);
+  }
+  GdkPixbuf* bild = gdk_pixbuf_get_from_surface(flaeche, 0, 0, bildGroesse, bildGroesse);
+  cairo_surface_destroy(flaeche);
+  return bild;
+}
+
+GtkWidget* bildFuer(const Hinweis& hinweis) {
+  if (hinweis.tresorBild) {
+    GdkPixbuf* bild = tresorMitWarnung(hinweis.kritisch);
+    GtkWidget* widget = gtk_image_new_from_pixbuf(bild);
+    g_object_unref(bild);
+    return widget;
+  }
+  if (hinweis.kritisch) return gtk_image_new_from_icon_name("dialog-warning", GTK_ICON_SIZE_DIALOG);
+  return nullptr;
+}
+
+}  // namespace
+
+GtkDialog* dialogBauen(const Hinweis& hinweis) {
+  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL,
+                                             hinweis.kritisch ? GTK_MESSAGE_WARNING : GTK_MESSAGE_INFO,
+                                             GTK_BUTTONS_NONE, "%s", hinweis.nachricht.c_str());
+  GtkMessageDialog* meldung = GTK_MESSAGE_DIALOG(dialog);
+  GtkWindow* fenster = GTK_WINDOW(dialog);
+  gtk_window_set_title(fenster, "Taler Wacht");
+  if (GdkPixbuf* symbol = tresorPixbuf(bildGroesse)) {
+    gtk_window_set_icon(fenster, symbol);
+    g_object_unref(symbol);
+  }
+  if (!hinweis.text.empty()) gtk_message_dialog_format_secondary_text(meldung, "%s", hinweis.text.c_str());
+  if (GtkWidget* bild = bildFuer(hinweis)) {
+    // Still the only way to put a picture beside the text of a message dialog.
+    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+    gtk_message_dialog_set_image(meldung, bild);
+    G_GNUC_END_IGNORE_DEPRECATIONS
+    gtk_widget_show(bild);
+  }
+  if (hinweis.kaestchen) {
+    GtkWidget* kaestchen = gtk_check_button_new_with_label(hinweis.kaestchen->c_str());
+    gtk_box_pack_start(GTK_BOX(gtk_message_dialog_get_message_area(meldung)), kaestchen, FALSE, FALSE, 0);
+    gtk_widget_show(kaestchen);
+    g_object_set_data(G_OBJECT(dialog), kaestchenDaten, kaestchen);
+  }
+  // GTK places buttons left to right in the order added; the first stands rightmost.
+  const auto knoepfe = knoepfeVon(hinweis);
+  for (auto i = static_cast<int>(knoepfe.size()); i-- > 0;) {
+    gtk_dialog_add_button(GTK_DIALOG(dialog), ohneMnemonik(knoepfe[i]).c_str(), ersterKnopf + i);
+  }
+  if (hinweis.ersterAufEscape) {
+    g_signal_connect(dialog, "key-press-event", G_CALLBACK(returnSchlucken), nullptr);
+    // The first focus on the first button, so that space too answers as Escape does.
+    gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf));
+  } else {
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), ersterKnopf);
+    GtkWidget* vorgabe = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf);
+    gtk_style_context_add_class(gtk_widget_get_style_context(vorgabe), GTK_STYLE_CLASS_SUGGESTED_ACTION);
+  }
+  strgWSchliesst(fenster);
+  gtk_window_set_position(fenster, GTK_WIN_POS_CENTER);
+  gtk_window_set_keep_above(fenster, TRUE);
+  return GTK_DIALOG(dialog);
+}
+
+GtkToggleButton* dialogKaestchen(GtkDialog* dialog) {
+  return static_cast<GtkToggleButton*>(g_object_get_data(G_OBJECT(dialog), kaestchenDaten));
+}
+
+int knopfFuer(const Hinweis& hinweis, int antwort) {
+  const auto knoepfe = knoepfeVon(hinweis);
+  const int anzahl = static_cast<int>(knoepfe.size());
+  if (antwort >= ersterKnopf && antwort < ersterKnopf + anzahl) return antwort;
+  if (hinweis.ersterAufEscape) return ersterKnopf;
+  const auto abbrechen = std::find(knoepfe.begin(), knoepfe.end(), "Abbrechen");
+  if (abbrechen != knoepfe.end()) return ersterKnopf + static_cast<int>(abbrechen - knoepfe.begin());
+  return ersterKnopf + anzahl - 1;
+}
+
+Wahl GtkDialoge::zeigen(const Hinweis& hinweis) {
+  GtkDialog* dialog = dialogBauen(hinweis);
+  gtk_window_present(GTK_WINDOW(dialog));
+  Wahl wahl{.knopf = knopfFuer(hinweis, gtk_dialog_run(dialog))};
+  if (GtkToggleButton* kaestchen = dialogKaestchen(dialog))
+    wahl.kaestchen = gtk_toggle_button_get_active(kaestchen);
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+  return wahl;
+}
+
+}  // namespace tw

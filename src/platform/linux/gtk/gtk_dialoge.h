@@ -1,0 +1,28 @@
+#pragma once
+// Dialoge as modal GTK message dialogs. The first button is the default and
+// stands rightmost.
+
+#include <gtk/gtk.h>
+
+#include "platform/dialoge.h"
+
+namespace tw {
+
+class GtkDialoge final : public Dialoge {
+ public:
+  Wahl zeigen(const Hinweis& hinweis) override;
+};
+
+// The alert for `hinweis`, built but not shown; the caller destroys it with
+// gtk_widget_destroy. Button i answers ersterKnopf + i.
+GtkDialog* dialogBauen(const Hinweis& hinweis);
+
+// The alert's check box, or null when it has none.
+GtkToggleButton* dialogKaestchen(GtkDialog* dialog);
+
+// The button a response of the alert stands for: a button's own, or for
+// closing without one, the first with ersterAufEscape, else "Abbrechen" or
+// the last button.
+int knopfFuer(const Hinweis& hinweis, int antwort);
+
+}  // namespace tw
