@@ -1,18 +1,57 @@
 #include "app/programm.h"
 
+#include <gtk/gtk.h>
+
 #include <csignal>
+#include <string>
+#include <vector>
 
 #include "app/lebensende.h"
 #include "app/protokoll.h"
+#include "controller/steuerung.h"
 #include "lifecycle/einzelbetrieb.h"
+#include "platform/hauptbuendel.h"
 #include "platform/linux/glib_schleife.h"
+#include "platform/linux/gtk/appindikator_anzeige.h"
+#include "platform/linux/gtk/gtk_dialoge.h"
+#include "platform/linux/gtk/gtk_zwischenablage.h"
 #include "platform/linux/syslog_protokoll.h"
 
 namespace tw {
 
-int Programm::main(int, char**) {
+namespace {
+
+// Ending the app in order: the controller tidies up, then the loop stops.
+struct Programmende final : Anwendung {
+  GlibSchleife& schleife;
+  Steuerung* steuerung = nullptr;
+
+  explicit Programmende(GlibSchleife& s) : schleife(s) {}
+  void beendenAnfragen() override {
+    schleife.posten([this] {
+      if (steuerung) steuerung->applicationWillTerminate();
+      schleife.beenden();
+    });
+  }
+};
+
+// The real seams, alive for the whole run.
+struct Schale {
+  explicit Schale(GlibSchleife& schleife)
+      : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"), ende(schleife) {}
+  AppindikatorAnzeige anzeige;
+  GtkDialoge dialoge;
+  GtkZwischenablage ablage;
+  Programmende ende;
+  KeinPassphrasenspeicher speicher;
+};
+
+}  // namespace
+
+int Programm::main(int argc, char** argv) {
   static SyslogProtokoll protokoll;
   protokollEinsetzen(&protokoll);
+  const std::vector<std::string> argumente(argv + 1, argv + argc);
   static GlibSchleife schleife;
 
   einzigBleiben(schleife);
@@ -24,8 +63,22 @@ int Programm::main(int, char**) {
     prozessBeenden(0);
   });
 
+  if (!gtk_init_check(&argc, &argv)) {
+    protokollieren("keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol");
+    aufraeumen();
+    prozessBeenden(1);
+  }
+  g_set_prgname("taler-wacht");
+  g_set_application_name("Taler Wacht");
+
+  static Schale schale(schleife);
+  static Steuerung steuerung(
+      Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende, schale.speicher},
+      programmDienste(argumente));
+  schale.ende.steuerung = &steuerung;
+  steuerung.applicationDidFinishLaunching();
+
   schleife.laufen();
-  aufraeumen();
   prozessBeenden(0);
 }
 

@@ -1,0 +1,123 @@
+// The whole app from its bundle, seen as a desktop's tray sees it: its item
+// registers with a watcher of the test's own, its menu is read and clicked
+// over D-Bus, and the stand-in server drives the states.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include "app/dateien.h"
+#include "beobachter.h"
+#include "eintrag.h"
+#include "helfer/kindprozess.h"
+#include "helfer/roh_server.h"
+#include "lifecycle/prozesse.h"
+#include "menue.h"
+#include "status/abrufen.h"
+#include "status/sammeln.h"
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using leiste::Zeile;
+
+struct Schale : ::testing::Test {
+  TempOrdner welt;
+  fs::path heim = welt / "heim";
+  fs::path zustand = welt / "zustand";
+  std::string port = std::to_string(freierPort());
+  leiste::Beobachter beobachter;
+  std::optional<leiste::Eintrag> eintrag;
+  std::string menuePfad;
+
+  ~Schale() override {
+    // The stand-in outlives the app by design; the test ends it.
+    const auto pid = lesen(zustand / "tunnel.pid");
+    if (pid && prozessIstUnser(std::stoi(*pid))) ::kill(std::stoi(*pid), SIGTERM);
+  }
+
+  Start app() const {
+    return {.argumente = {TW_IM_BUENDEL},
+            .umgebung = {{"HOME", heim.string()},
+                         {"XDG_CONFIG_HOME", (heim / ".config").string()},
+                         {"GELD_BOTE_ZUSTAND", zustand.string()},
+                         {"GELD_BOTE_PORT", port}}};
+  }
+
+  std::vector<Zeile> zeilen() { return leiste::menueLesen(eintrag->bus, menuePfad).zeilen; }
+  const Zeile* zeile(const std::vector<Zeile>& z, std::string_view titel) {
+    for (const auto& r : z)
+      if (r.sichtbar && r.titel == titel) return &r;
+    return nullptr;
+  }
+  // Runs the bus until the menu has a row with this title.
+  std::vector<Zeile> bisZeile(std::string_view titel, std::chrono::milliseconds frist = 20s) {
+    std::vector<Zeile> z;
+    leiste::kontextLaufen(frist, [&] {
+      z = zeilen();
+      return zeile(z, titel) != nullptr;
+    });
+    return z;
+  }
+  void klicken(const std::vector<Zeile>& z, std::string_view titel) {
+    const Zeile* r = zeile(z, titel);
+    ASSERT_NE(r, nullptr) << titel;
+    EXPECT_EQ(leiste::klicken(eintrag->bus, menuePfad, r->id), "");
+  }
+};
+
+TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
+  ASSERT_TRUE(beobachter.bereit()) << beobachter.fehler();
+  Kindprozess programm(app());
+  eintrag = beobachter.warten(20s);
+  ASSERT_TRUE(eintrag) << programm.fehler();
+  const auto daten = leiste::eintragLesen(*eintrag);
+  ASSERT_EQ(daten.fehler, "");
+  menuePfad = daten.menuePfad;
+
+  // First launch from the bundle starts the stand-in; its vault is not set up.
+  auto z = bisZeile("Für ChatGPT & Co.: läuft");
+  ASSERT_NE(zeile(z, "Tresor noch nicht eingerichtet"), nullptr) << leiste::zeilenAlsText(z);
+  EXPECT_FALSE(zeile(z, "Taler Wacht 1.7.2_demo")->aktiv);
+  EXPECT_TRUE(zeile(z, "Anhalten")->aktiv);
+  EXPECT_EQ(zeile(z, "Beim Anmelden starten")->haken, leiste::Haken::aus);
+  EXPECT_TRUE(zeile(z, "Taler Wacht beenden")->aktiv);
+  z = bisZeile("Einrichten …");
+  EXPECT_TRUE(zeile(z, "Einrichten …")->aktiv) << leiste::zeilenAlsText(z);
+
+  // Set up the vault through the stand-in's page: open, with time left.
+  Sammelquellen q{zustand, heim / ".config/geld-bote-demo", port, "1.7.2_demo"};
+  const Zustand jetzt = sammeln(q);
+  ASSERT_FALSE(jetzt.eigeneSeiten.empty());
+  EXPECT_EQ(
+      abrufen(jetzt.eigeneSeiten[0].mitKomponente("einrichten"), "POST", {{"passphrase", "geheim-genug-1"}})
+          .status,
+      200);
+  z = bisZeile("Tresor sperren");
+  ASSERT_NE(zeile(z, "Tresor sperren"), nullptr) << leiste::zeilenAlsText(z);
+  EXPECT_TRUE(zeile(z, "Tresor sperren")->aktiv);
+  EXPECT_TRUE(leiste::kontextLaufen(
+      5s, [&] { return leiste::eintragLesen(*eintrag).beschriftung.starts_with(" 30 min"); }))
+      << leiste::eintragLesen(*eintrag).beschriftung << "|" << leiste::zeilenAlsText(z);
+
+  // A click on "Anhalten", then on "Starten", over D-Bus.
+  klicken(z, "Anhalten");
+  z = bisZeile("Für ChatGPT & Co.: angehalten");
+  ASSERT_NE(zeile(z, "Starten"), nullptr) << leiste::zeilenAlsText(z);
+  EXPECT_TRUE(zeile(z, "Starten")->aktiv);
+  EXPECT_EQ(zeile(z, "Anhalten"), nullptr);
+  klicken(z, "Starten");
+  z = bisZeile("Für ChatGPT & Co.: läuft");
+  ASSERT_NE(zeile(z, "Anhalten"), nullptr) << leiste::zeilenAlsText(z);
+  const auto server = lesen(zustand / "tunnel.pid");
+  ASSERT_TRUE(server);
+  EXPECT_TRUE(prozessIstUnser(std::stoi(*server)));
+
+  ::kill(programm.pid(), SIGTERM);
+  EXPECT_TRUE(endeteMit(programm.warten(10s), 0)) << programm.fehler();
+  EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
+}
+
+}  // namespace
+}  // namespace tw
