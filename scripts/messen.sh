@@ -4,7 +4,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/pakete.sh pruefen
 cmake -S . -B build/messung -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_SANITIZE=OFF -DTW_TESTS=ON >/dev/null
-cmake --build build/messung --target sammeln_perftest signaturtor_perftest geld-bote
-for programm in sammeln_perftest signaturtor_perftest; do
+cmake --build build/messung
+for programm in sammeln_perftest signaturtor_perftest zeichnen_perftest; do
   build/messung/src/$programm --benchmark_report_aggregates_only=true "$@"
 done
+
+# The running app, idle on a virtual display with a tray host and the
+# stand-in server, in a temporary home.
+heim=$(mktemp -d "${TMPDIR:-/tmp}/tw-messen-XXXXXX")
+trap 'rm -rf "$heim"' EXIT
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS HOME="$heim" XDG_CONFIG_HOME="$heim/.config" \
+  GELD_BOTE_ZUSTAND="$heim/zustand" GELD_BOTE_PORT="$port" TW_VORFUEHRUNG="$heim/bilder" TW_LEERLAUF=60 scripts/vorfuehrung.sh build/messung

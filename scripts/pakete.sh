@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a task needs, skipping those already there.
-# Usage: scripts/pakete.sh bauen|pruefen
+# Usage: scripts/pakete.sh bauen|pruefen|vorfuehren
 set -euo pipefail
 
 bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev libcurl4-openssl-dev nlohmann-json3-dev
   libssl-dev libcpp-httplib-dev libgtk-3-dev libayatana-appindicator3-dev)
 pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3
   libbenchmark-dev openssl)
+vorfuehren=(xvfb xauth dbus libglib2.0-bin)
 
 case "${1:-}" in
   bauen) gewuenscht=("${bauen[@]}") ;;
   pruefen) gewuenscht=("${pruefen[@]}") ;;
-  *) echo "usage: $0 bauen|pruefen" >&2; exit 2 ;;
+  vorfuehren) gewuenscht=("${vorfuehren[@]}") ;;
+  *) echo "usage: $0 bauen|pruefen|vorfuehren" >&2; exit 2 ;;
 esac
 
 fehlend=()
