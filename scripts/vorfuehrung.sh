@@ -46,7 +46,8 @@ for _ in $(seq 100); do [ -s "$welt/anzeige" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$welt/anzeige")"
 
 "$leiste" --bild "$ausgabe/menue.png" --text "$ausgabe/menue.txt" --warten-auf "Für ChatGPT & Co.: läuft" &
-dienste+=($!)
+leiste_pid=$!
+dienste+=($leiste_pid)
 gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
 
 "$programm" "$@" &
@@ -61,11 +62,15 @@ else
 fi
 if [ -n "${TW_LEERLAUF:-}" ]; then
   # Figures instead of a session: CPU time over that many idle seconds, then memory.
+  # Our tray host reads the menu every second, which a desktop's tray does
+  # not do while nothing changes; it holds still while the app is measured.
+  kill -STOP "$leiste_pid"
   takte=$(getconf CLK_TCK)
   cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
   vorher=$(cpu)
   sleep "$TW_LEERLAUF"
   nachher=$(cpu)
+  kill -CONT "$leiste_pid"
   awk -v t=$((nachher - vorher)) -v hz="$takte" -v s="$TW_LEERLAUF" \
     'BEGIN { printf "idle CPU over %d s: %.3f %% of one core (%d ticks)\n", s, 100 * t / hz / s, t }'
   grep -E '^(Rss|Pss):' "/proc/$app/smaps_rollup" | awk '{ printf "%s %.1f MB\n", $1, $2 / 1024 }'
