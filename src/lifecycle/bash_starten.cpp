@@ -14,12 +14,6 @@ extern char** environ;
 
 namespace tw {
 
-namespace {
-
-std::string fehlerText(int nummer) { return std::strerror(nummer); }
-
-}  // namespace
-
 std::optional<std::string> bashStarten(const std::filesystem::path& skript,
                                        const std::vector<std::string>& argumente, bool warten) {
   std::vector<std::string> alle{"/bin/bash", skript.string()};
@@ -47,7 +41,7 @@ std::optional<std::string> bashStarten(const std::filesystem::path& skript,
   const int fehler = posix_spawn(&pid, "/bin/bash", &aktionen, &attribute, zeiger.data(), environ);
   posix_spawn_file_actions_destroy(&aktionen);
   posix_spawnattr_destroy(&attribute);
-  if (fehler != 0) return fehlerText(fehler);
+  if (fehler != 0) return std::string(std::strerror(fehler));
 
   const auto ernten = [pid] {
     int status = 0;
