@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+
 #include "app/dateien.h"
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/kindprozess.h"
@@ -25,6 +27,8 @@ fs::path buendelMitSkript(const TempOrdner& ordner) {
                  "ausgabe=\"$(dirname \"$0\")/aufruf\"\n"
                  "printf '%s\\n' \"$@\" > \"$ausgabe.neu\"\n"
                  "[ -t 1 ] || echo still-ok >> \"$ausgabe.neu\"\n"
+                 "ign=$(awk '/^SigIgn/ { print $2 }' /proc/$$/status)\n"
+                 "(( 0x$ign & 0x4000 )) && echo sigterm-ignoriert >> \"$ausgabe.neu\"\n"
                  "mv \"$ausgabe.neu\" \"$ausgabe\"\n");
   return ressourcen / "starten";
 }
@@ -47,7 +51,10 @@ TEST(Serversteuerung, StartenRuftDasSkriptDesBuendels) {
     echteProzesse(w);
     w.fund.skript = buendelMitSkript(w.ordner);
     if (autostart) w.dienste.argumente = {"--autostart"};
+    // The app ignores SIGTERM; the script and its server must not.
+    const auto vorher = std::signal(SIGTERM, SIG_IGN);
     w.starten().starten();
+    std::signal(SIGTERM, vorher);
     const fs::path aufruf = w.fund.skript->parent_path() / "aufruf";
     ASSERT_TRUE(bisZu(10s, [&] { return fs::exists(aufruf); }));
     EXPECT_EQ(rohLesen(aufruf, 1000), autostart ? "--still\n--autostart\nstill-ok\n" : "--still\nstill-ok\n");
