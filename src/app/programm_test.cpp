@@ -8,6 +8,7 @@
 #include "app/dateien.h"
 #include "beobachter.h"
 #include "eintrag.h"
+#include "helfer/eigener_bus.h"
 #include "helfer/kindprozess.h"
 #include "helfer/roh_server.h"
 #include "lifecycle/prozesse.h"
@@ -22,21 +23,19 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using leiste::Zeile;
 
-struct Schale : ::testing::Test {
+// The app from the build's bundle with its files in a folder of the test's.
+// On the first launch it starts the stand-in, which outlives the app by
+// design; the test ends it with this world.
+struct Appwelt {
   TempOrdner welt;
   fs::path heim = welt / "heim";
   fs::path zustand = welt / "zustand";
   std::string port = std::to_string(freierPort());
-  leiste::Beobachter beobachter;
-  std::optional<leiste::Eintrag> eintrag;
-  std::string menuePfad;
 
-  ~Schale() override {
-    // The stand-in outlives the app by design; the test ends it.
+  ~Appwelt() {
     const auto pid = lesen(zustand / "tunnel.pid");
     if (pid && prozessIstUnser(std::stoi(*pid))) ::kill(std::stoi(*pid), SIGTERM);
   }
-
   Start app() const {
     return {.argumente = {TW_IM_BUENDEL},
             .umgebung = {{"HOME", heim.string()},
@@ -44,6 +43,12 @@ struct Schale : ::testing::Test {
                          {"GELD_BOTE_ZUSTAND", zustand.string()},
                          {"GELD_BOTE_PORT", port}}};
   }
+};
+
+struct Schale : ::testing::Test, Appwelt {
+  leiste::Beobachter beobachter;
+  std::optional<leiste::Eintrag> eintrag;
+  std::string menuePfad;
 
   std::vector<Zeile> zeilen() { return leiste::menueLesen(eintrag->bus, menuePfad).zeilen; }
   const Zeile* zeile(const std::vector<Zeile>& z, std::string_view titel) {
@@ -117,6 +122,22 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
   ::kill(programm.pid(), SIGTERM);
   EXPECT_TRUE(endeteMit(programm.warten(10s), 0)) << programm.fehler();
   EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
+}
+
+// Without any tray the app says so once, keeps running behind a legacy tray
+// icon of its own making, and still ends in order.
+TEST(OhneLeiste, LaeuftWeiterUndEndetGeordnet) {
+  eigenerBus();  // no watcher on it
+  for (int lauf = 0; lauf < 3; ++lauf) {
+    Appwelt w;
+    Kindprozess programm(w.app());
+    ASSERT_TRUE(bisZu(20s, [&] {
+      return programm.fehler().find("kann nicht erscheinen") != std::string::npos;
+    })) << programm.fehler();
+    EXPECT_FALSE(bisZu(2s, [&] { return !programm.laeuft(); })) << programm.fehler();
+    ::kill(programm.pid(), SIGTERM);
+    EXPECT_TRUE(endeteMit(programm.warten(10s), 0)) << programm.fehler();
+  }
 }
 
 }  // namespace
