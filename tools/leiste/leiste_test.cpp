@@ -11,6 +11,7 @@
 
 #include "beobachter.h"
 #include "eintrag.h"
+#include "helfer/eigener_bus.h"
 #include "helfer/kindprozess.h"
 #include "menue.h"
 
@@ -26,22 +27,14 @@ bool probeBereit(Kindprozess& probe) {
 
 constexpr const char* probeMenue = "(aus) Stand: bereit\n---\n[x] Automatisch starten\nZählen\n";
 
-// A session bus for each test: a bus has one watcher, and tests run side by side.
+// Each test runs in a process of its own, on a bus of its own: a bus has one
+// watcher, and tests run side by side.
 class EigenerBus : public testing::Test {
  protected:
   EigenerBus() {
-    std::string adresse;
-    const bool da = bisZu(10s, [&] { return (adresse = daemon_.ausgabe()).ends_with('\n'); });
-    EXPECT_TRUE(da) << "dbus-daemon: " << daemon_.fehler();
-    if (!da) return;
-    adresse.pop_back();
-    // Read by GDBus when it first connects, in this process and the children it starts.
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", adresse.c_str(), 1);
+    eigenerBus();
     ::setenv("NO_AT_BRIDGE", "1", 1);
   }
-
- private:
-  Kindprozess daemon_{{{"/usr/bin/env", "dbus-daemon", "--session", "--nofork", "--print-address=1"}}};
 };
 using Leistenbeobachter = EigenerBus;
 using Leistenprogramm = EigenerBus;

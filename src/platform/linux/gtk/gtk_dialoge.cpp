@@ -19,7 +19,7 @@ std::vector<std::string> knoepfeVon(const Hinweis& hinweis) {
 }
 
 // Button labels take "_" as a mnemonic mark; these titles mean it literally.
-std::string ohneMnemonik(const std::string& titel) {
+std::string unterstricheWoertlich(const std::string& titel) {
   std::string ergebnis;
   for (const char c : titel) {
     if (c == '_') ergebnis += '_';
@@ -95,7 +95,7 @@ GtkDialog* dialogBauen(const Hinweis& hinweis) {
   // GTK places buttons left to right in the order added; the first stands rightmost.
   const auto knoepfe = knoepfeVon(hinweis);
   for (auto i = static_cast<int>(knoepfe.size()); i-- > 0;) {
-    gtk_dialog_add_button(GTK_DIALOG(dialog), ohneMnemonik(knoepfe[i]).c_str(), ersterKnopf + i);
+    gtk_dialog_add_button(GTK_DIALOG(dialog), unterstricheWoertlich(knoepfe[i]).c_str(), ersterKnopf + i);
   }
   if (hinweis.ersterAufEscape) {
     g_signal_connect(dialog, "key-press-event", G_CALLBACK(returnSchlucken), nullptr);
