@@ -7,7 +7,6 @@
 #include "helfer/steuerungswelt.h"
 #include "helfer/test_pki.h"
 #include "lifecycle/signaturtor.h"
-#include "platform/linux/signatur/openssl_codesignatur.h"
 
 namespace tw {
 namespace {
@@ -15,11 +14,11 @@ namespace {
 struct Welt {
   TempOrdner ordner;
   std::filesystem::path programm = ordner / "Taler Wacht.app";
-  OpenSSLCodesignatur pruefer;
+  std::unique_ptr<Codesignatur> pruefer;
   Signaturtor tor;
   Steuerungswelt steuerung;
 
-  Welt() : pruefer(testPki().wurzel(), programm), tor(pruefer) {
+  Welt() : pruefer(testpruefung(programm)), tor(*pruefer) {
     auto dateien = produktDateien();
     dateien["Contents/Resources/starten"] = "#!/bin/bash\n";
     buendelAnlegen(programm, dateien);

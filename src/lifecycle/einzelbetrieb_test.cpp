@@ -124,6 +124,18 @@ TEST_F(Kopien, BuendelUebernimmtVomLaufendenProgramm) {
   EXPECT_EQ(neu.fehler().find("nicht unser"), std::string::npos) << neu.fehler();
 }
 
+TEST_F(Kopien, OhneAnzeigeBleibtDieLaufendeKopie) {
+  Kindprozess laufend(start(imBuendel));
+  ASSERT_TRUE(bisZu(5s, [&] { return haelt(laufend); }));
+  Start ohneAnzeige = start(imBuendel);
+  ohneAnzeige.ohne = {"DISPLAY", "WAYLAND_DISPLAY"};
+  Kindprozess neu(ohneAnzeige);
+  EXPECT_TRUE(endeteMit(neu.warten(5s), 1));
+  EXPECT_NE(neu.fehler().find("keine grafische Sitzung"), std::string::npos) << neu.fehler();
+  EXPECT_TRUE(laufend.laeuft());
+  EXPECT_EQ(pidDatei(), laufend.pid());
+}
+
 TEST_F(Kopien, FremderProzessInDerPidDateiWirdNieSignalisiert) {
   std::filesystem::create_directories(zustand);
   FremdeSperre sperre(zustand / "menue.lock");
@@ -143,14 +155,14 @@ TEST_F(Kopien, FremderProzessInDerPidDateiWirdNieSignalisiert) {
 TEST_F(Kopien, VonZehnGleichzeitigenBleibtEines) {
   std::vector<std::unique_ptr<Kindprozess>> kopien;
   for (int i = 0; i < 10; ++i) kopien.push_back(std::make_unique<Kindprozess>(start(imBuendel)));
-  // Each copy takes over from the one before; starting the desktop side takes
-  // a while, so wait until the handing over has settled.
+  // Each copy takes over from the one before; each starts the desktop side
+  // before it asks for the lock, so wait until the handing over has settled.
   std::vector<pid_t> laufend;
   bisZu(30s, [&] {
     laufend.clear();
     for (auto& kopie : kopien)
       if (kopie->laeuft()) laufend.push_back(kopie->pid());
-    return laufend.size() == 1;
+    return laufend.size() == 1 && pidDatei() == laufend[0];
   });
   ASSERT_EQ(laufend.size(), 1u);
   EXPECT_EQ(pidDatei(), laufend[0]);

@@ -10,7 +10,6 @@
 
 #include "helfer/test_pki.h"
 #include "lifecycle/signaturtor.h"
-#include "platform/linux/signatur/openssl_codesignatur.h"
 
 namespace tw {
 namespace {
@@ -19,9 +18,9 @@ struct Welt {
   TempOrdner ordner;
   std::filesystem::path programm = ordner / "Programm.app";
   std::filesystem::path buendel = ordner / "Taler Wacht.app";
-  OpenSSLCodesignatur pruefer;
+  std::unique_ptr<Codesignatur> pruefer;
 
-  Welt() : pruefer(testPki().wurzel(), programm) {
+  Welt() : pruefer(testpruefung(programm)) {
     buendelAnlegen(programm, produktDateien());
     buendelSignierenAls(programm, testPki().signierer("unser"));
     std::mt19937_64 zufall(7);
@@ -44,7 +43,7 @@ Welt& welt() {
 void BM_FullCheck(benchmark::State& state) {
   Welt& w = welt();
   for (auto _ : state) {
-    Signaturtor tor(w.pruefer);
+    Signaturtor tor(*w.pruefer);
     tor.selbstSigniert();
     if (!tor.buendelVertrauenswuerdig(w.buendel)) state.SkipWithError("bundle refused");
   }
@@ -65,7 +64,7 @@ void BM_FullCheckFromDisk(benchmark::State& state) {
       ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
       ::close(fd);
     }
-    Signaturtor tor(w.pruefer);
+    Signaturtor tor(*w.pruefer);
     tor.selbstSigniert();
     state.ResumeTiming();
     if (!tor.buendelVertrauenswuerdig(w.buendel)) state.SkipWithError("bundle refused");
@@ -75,7 +74,7 @@ BENCHMARK(BM_FullCheckFromDisk)->Unit(benchmark::kMillisecond)->Iterations(3)->R
 
 void BM_FromCache(benchmark::State& state) {
   Welt& w = welt();
-  Signaturtor tor(w.pruefer);
+  Signaturtor tor(*w.pruefer);
   tor.buendelVertrauenswuerdig(w.buendel);
   for (auto _ : state) benchmark::DoNotOptimize(tor.buendelVertrauenswuerdig(w.buendel));
 }

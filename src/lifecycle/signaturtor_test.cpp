@@ -8,7 +8,6 @@
 
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/test_pki.h"
-#include "platform/linux/signatur/openssl_codesignatur.h"
 
 namespace tw {
 namespace {
@@ -16,13 +15,13 @@ namespace {
 // Passes everything on and counts the bundle checks.
 struct Zaehlend final : Codesignatur {
   explicit Zaehlend(std::optional<std::filesystem::path> eigenes)
-      : echt(testPki().wurzel(), std::move(eigenes)) {}
-  SignaturBefund eigenenCodePruefen(std::string_view a) const override { return echt.eigenenCodePruefen(a); }
+      : echt(testpruefung(std::move(eigenes))) {}
+  SignaturBefund eigenenCodePruefen(std::string_view a) const override { return echt->eigenenCodePruefen(a); }
   SignaturBefund buendelPruefen(const std::filesystem::path& b, std::string_view a) const override {
     ++pruefungen;
-    return echt.buendelPruefen(b, a);
+    return echt->buendelPruefen(b, a);
   }
-  OpenSSLCodesignatur echt;
+  std::unique_ptr<Codesignatur> echt;
   mutable std::atomic<int> pruefungen{0};
 };
 

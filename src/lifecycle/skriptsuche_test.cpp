@@ -4,7 +4,6 @@
 
 #include "helfer/kindprozess.h"
 #include "helfer/test_pki.h"
-#include "platform/linux/signatur/openssl_codesignatur.h"
 
 namespace tw {
 namespace {
@@ -32,8 +31,8 @@ class Suche : public ::testing::Test {
 
   TempOrdner t;
   std::filesystem::path system = t / "Applications", benutzer = t / "heim/Applications";
-  OpenSSLCodesignatur pruefer{testPki().wurzel(), kopie(t.pfad(), "Programm.app", "unser")};
-  Signaturtor tor{pruefer};
+  std::unique_ptr<Codesignatur> pruefer = testpruefung(kopie(t.pfad(), "Programm.app", "unser"));
+  Signaturtor tor{*pruefer};
 };
 
 TEST_F(Suche, ImBuendelZaehltNurDasEigeneSkript) {

@@ -114,6 +114,10 @@ Signierer TestPki::signierer(std::string_view name) const {
   return s;
 }
 
+std::unique_ptr<Codesignatur> testpruefung(std::optional<std::filesystem::path> eigenesBuendel) {
+  return std::make_unique<OpenSSLCodesignatur>(testPki().wurzel(), std::move(eigenesBuendel));
+}
+
 const TestPki& testPki() {
   static const TestPki pki;
   return pki;

@@ -13,11 +13,13 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "helfer/temp_ordner.h"
+#include "platform/codesignatur.h"
 
 namespace tw {
 
@@ -44,6 +46,10 @@ class TestPki {
 };
 
 const TestPki& testPki();
+
+// The program's signature check with the test root as anchor; `eigenesBuendel`
+// is the bundle the checked program pretends to run from.
+std::unique_ptr<Codesignatur> testpruefung(std::optional<std::filesystem::path> eigenesBuendel);
 
 // Writes the files (path from the bundle → content) of a small bundle.
 void buendelAnlegen(const std::filesystem::path& buendel, const std::map<std::string, std::string>& dateien);

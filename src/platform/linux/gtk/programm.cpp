@@ -1,4 +1,4 @@
-#include "app/programm.h"
+#include "platform/linux/gtk/programm.h"
 
 #include <gtk/gtk.h>
 
@@ -52,8 +52,18 @@ int Programm::main(int argc, char** argv) {
   static SyslogProtokoll protokoll;
   protokollEinsetzen(&protokoll);
   const std::vector<std::string> argumente(argv + 1, argv + argc);
-  static GlibSchleife schleife;
 
+  // A copy that cannot show anything must not take over from one that can.
+  if (!gtk_init_check(&argc, &argv)) {
+    protokollieren(
+        "keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol; eine "
+        "laufende Kopie bleibt unberührt");
+    prozessBeenden(1);
+  }
+  g_set_prgname("taler-wacht");
+  g_set_application_name("Taler Wacht");
+
+  static GlibSchleife schleife;
   einzigBleiben(schleife);
 
   // From here on SIGTERM is an orderly exit through the main loop.
@@ -62,14 +72,6 @@ int Programm::main(int argc, char** argv) {
     aufraeumen();
     prozessBeenden(0);
   });
-
-  if (!gtk_init_check(&argc, &argv)) {
-    protokollieren("keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol");
-    aufraeumen();
-    prozessBeenden(1);
-  }
-  g_set_prgname("taler-wacht");
-  g_set_application_name("Taler Wacht");
 
   static Schale schale(schleife);
   static Steuerung steuerung(

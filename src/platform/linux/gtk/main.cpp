@@ -1,3 +1,3 @@
-#include "app/programm.h"
+#include "platform/linux/gtk/programm.h"
 
 int main(int argc, char** argv) { return tw::Programm::main(argc, argv); }
