@@ -6,7 +6,9 @@
 #include <memory>
 #include <mutex>
 
+#include "app/protokoll.h"
 #include "app/text.h"
+#include "status/seitenregeln.h"
 
 namespace tw {
 namespace {
@@ -68,6 +70,11 @@ std::string formKodiert(std::string_view wert) { return prozentKodiert(wert, unr
 
 Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) {
   if (!gueltigeMethode(methode)) return {};
+  // Whatever a caller builds, nothing leaves this computer.
+  if (!loopback(url)) {
+    protokollieren("Anfrage an „" + url.host() + "“ verweigert — nur Seiten auf diesem Rechner");
+    return {};
+  }
   einmalEinrichten();
   std::unique_ptr<CURL, HandleLoeschen> h(curl_easy_init());
   if (!h) return {};

@@ -1,6 +1,7 @@
 #pragma once
 // The program's only HTTP client: one synchronous request to a local server
 // page. Blocks for at most about five seconds; never call it on the main loop.
+// Addresses that are not on a loopback host are refused with a log line.
 
 #include <cstdint>
 #include <map>

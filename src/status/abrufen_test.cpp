@@ -7,6 +7,7 @@
 #include <future>
 #include <thread>
 
+#include "fakes/protokoll_mitschnitt.h"
 #include "helfer/roh_server.h"
 
 namespace tw {
@@ -96,6 +97,13 @@ TEST(Abrufen, KeineUmleitungUndKeinProxy) {
   EXPECT_EQ(abrufen(url(ziel)).status, 200);
   for (const char* name : {"http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"}) unsetenv(name);
   EXPECT_EQ(ziel.anfragen().size(), 1u);
+
+  // Only loopback names: 0.0.0.0 would reach this computer too, but is refused.
+  ProtokollMitschnitt protokoll;
+  EXPECT_EQ(abrufen(*Url::aus("http://0.0.0.0:" + std::to_string(ziel.port()) + "/x"), "POST").status, 0);
+  EXPECT_EQ(ziel.anfragen().size(), 1u);
+  EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{"Taler Wacht: Anfrage an „0.0.0.0“ verweigert — nur "
+                                                         "Seiten auf diesem Rechner"});
 }
 
 TEST(Abrufen, GibtMitStatusNullAuf) {

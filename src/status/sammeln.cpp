@@ -1,6 +1,7 @@
 #include "status/sammeln.h"
 
 #include <algorithm>
+#include <atomic>
 #include <system_error>
 #include <vector>
 
@@ -8,7 +9,9 @@
 #include "app/konstanten.h"
 #include "app/text.h"
 #include "lifecycle/fassung.h"
+#include "app/protokoll.h"
 #include "status/abrufen.h"
+#include "status/seitenregeln.h"
 
 namespace tw {
 namespace {
@@ -23,24 +26,31 @@ std::optional<std::int32_t> programmPid(const Sammelquellen& q) {
   return pid;
 }
 
+// Only plain addresses on this computer are asked: a port or token that
+// smuggles "@", "?" or "#" into the text would point the request, and with
+// it the passphrase, somewhere else.
+std::optional<Url> seitenAdresse(const std::string& text) {
+  auto url = Url::aus(text);
+  if (!url || !loopback(*url) || !url->schlicht()) return std::nullopt;
+  return url;
+}
+
 std::optional<Url> programmSeite(const Sammelquellen& q) {
   const auto token = lesen(q.konfigOrdner / "token");
   if (!token || token->empty()) return std::nullopt;
   const std::string port = q.port.value_or(std::string(vorgabePort));
-  return Url::aus("http://127.0.0.1:" + port + "/t/" + *token + "/");
-}
-
-// Characters a path may hold unescaped, less "/": the key must stay one segment.
-bool schluesselZeichen(unsigned char c) {
-  return unreserviert(c) ||
-         std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;
+  const std::string text = "http://127.0.0.1:" + port + "/t/" + *token + "/";
+  auto seite = seitenAdresse(text);
+  static std::atomic_flag gemeldet;
+  if (!seite && Url::aus(text) && !gemeldet.test_and_set())
+    protokollieren("die Seite des Programms liegt nicht schlicht auf diesem Rechner — übergangen (GELD_BOTE_PORT "
+                   "und token prüfen)");
+  return seite;
 }
 
 std::string instanzPfad(const Sammelquellen& q) {
   const auto schluessel = lesen(q.zustandOrdner / "seite.schluessel");
-  if (!schluessel || schluessel->empty() ||
-      !std::all_of(schluessel->begin(), schluessel->end(), [](char c) { return schluesselZeichen(c); }))
-    return "/";
+  if (!schluessel || !seitenSchluessel(*schluessel)) return "/";
   return "/t/" + *schluessel + "/";
 }
 
@@ -70,7 +80,7 @@ void instanzenSammeln(const Sammelquellen& q, Zustand& z) {
     const auto text = lesen(ordner / name);
     const auto port = text ? ganzzahl64(*text) : std::nullopt;
     if (!port) continue;
-    const auto url = Url::aus("http://127.0.0.1:" + std::to_string(*port) + pfad);
+    const auto url = seitenAdresse("http://127.0.0.1:" + std::to_string(*port) + pfad);
     if (!url) continue;
     z.claudePorts.push_back(*port);
     z.seiten.push_back(*url);

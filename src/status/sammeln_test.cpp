@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <set>
+#include <tuple>
 
 #include "helfer/kindprozess.h"
 #include "helfer/roh_server.h"
@@ -116,6 +117,21 @@ TEST_F(Sammeln, ProgrammseiteAusTokenUndPort) {
   dateiSchreiben(q.konfigOrdner / "token", "a b");
   q.port = std::to_string(frei);
   EXPECT_TRUE(sammeln(q).seiten.empty());
+
+  // Only plain addresses on this computer: what would move the host, or the
+  // request out of the page's path, leaves no page. "@" in a path is harmless.
+  for (const auto& [port, token, bleibt] : std::vector<std::tuple<std::string, std::string, bool>>{
+           {std::to_string(frei) + "@192.0.2.1", "abc", false},
+           {std::to_string(frei) + "#x", "abc", false},
+           {std::to_string(frei), "a#b", false},
+           {std::to_string(frei), "a?b", false},
+           {std::to_string(frei), "a@192.0.2.1", true}}) {
+    q.port = port;
+    dateiSchreiben(q.konfigOrdner / "token", token);
+    const auto seiten = sammeln(q).seiten;
+    EXPECT_EQ(seiten.size(), bleibt ? 1u : 0u) << port << " " << token;
+    for (const Url& s : seiten) EXPECT_EQ(s.host(), "127.0.0.1") << s.text();
+  }
 }
 
 TEST_F(Sammeln, InstanzdateienNachNamenAlteWeg) {
@@ -257,6 +273,18 @@ TEST_F(Sammeln, TresorlagenEchterServerVereint) {
   EXPECT_EQ(sammeln(q).restminuten, 12);
   ASSERT_EQ(post(seiteB, "sperren"), 200);
   EXPECT_EQ(sammeln(q).restminuten, 30);
+}
+
+// The stand-in takes every key the app takes, and serves below it.
+TEST_F(Sammeln, SchluesselMitAllenErlaubtenZeichen) {
+  const std::string schluessel = "k.1~-_!$&'()*+,:=@";
+  zustandDatei("seite.schluessel", schluessel);
+  q.eigeneFassung = "1.7.2_demo";
+  auto instanz = standIn({"--instanz"});
+  const Zustand z = sammeln(q);
+  ASSERT_EQ(z.eigeneSeiten.size(), 1u) << instanz->fehler();
+  EXPECT_EQ(z.eigeneSeiten[0].pfad(), "/t/" + schluessel + "/");
+  EXPECT_EQ(z.tresor, "leer");
 }
 
 TEST_F(Sammeln, EchtesProgrammUndFremdeInstanz) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/konstanten.h"
+#include "app/text.h"
 
 namespace tw {
 
@@ -18,6 +19,12 @@ bool lokaleSeite(const Url& url, const std::vector<Url>& erlaubte) {
   if (!loopback(url)) return false;
   const std::int64_t port = url.port().value_or(80);
   return std::any_of(erlaubte.begin(), erlaubte.end(), [port](const Url& e) { return e.port() == port; });
+}
+
+bool seitenSchluessel(std::string_view schluessel) {
+  return !schluessel.empty() && std::all_of(schluessel.begin(), schluessel.end(), [](unsigned char c) {
+    return unreserviert(c) || std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;
+  });
 }
 
 }  // namespace tw

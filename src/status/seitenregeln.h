@@ -1,6 +1,7 @@
 #pragma once
 // Which addresses belong to this computer's local servers.
 
+#include <string_view>
 #include <vector>
 
 #include "status/url.h"
@@ -13,5 +14,10 @@ bool loopback(const Url& url);
 // A loopback address whose port (80 when none is written) is the explicit
 // port of one of the allowed page addresses.
 bool lokaleSeite(const Url& url, const std::vector<Url>& erlaubte);
+
+// A page key that the servers and the app both accept: not empty, and only
+// characters a URL path carries unescaped, "/" excepted, so that the key
+// stays one path segment.
+bool seitenSchluessel(std::string_view schluessel);
 
 }  // namespace tw

@@ -20,6 +20,8 @@ class Url {
   const std::string& pfad() const { return pfad_; }
   std::string letzteKomponente() const;
   const std::string& text() const { return text_; }
+  // No user, password, query or fragment: nothing beside scheme, host, port and path.
+  bool schlicht() const { return schlicht_; }
 
   // The path with one more component (percent-encoded as needed), query kept.
   Url mitKomponente(std::string_view name) const;
@@ -37,6 +39,7 @@ class Url {
   std::string host_;
   std::optional<std::int64_t> port_;
   std::string pfad_;
+  bool schlicht_ = true;
 };
 
 }  // namespace tw

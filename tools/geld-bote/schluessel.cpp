@@ -2,17 +2,16 @@
 
 #include <openssl/rand.h>
 
-#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
 #include "app/text.h"
+#include "status/seitenregeln.h"
 
 namespace tw {
 
 bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens) {
-  if (text.empty() || text.size() > hoechstens) return false;
-  return std::all_of(text.begin(), text.end(), [](char c) { return unreserviert(c); });
+  return text.size() <= hoechstens && seitenSchluessel(text);
 }
 
 std::string zufallsHex(std::size_t bytes) {

@@ -7,8 +7,8 @@
 
 namespace tw {
 
-// Non-empty and only characters a URL path carries unescaped
-// (A-Z a-z 0-9 - . _ ~); at most `hoechstens` of them.
+// A page key as the menu app accepts it (seitenSchluessel), at most
+// `hoechstens` characters long.
 bool brauchbarerSchluessel(std::string_view text, std::size_t hoechstens = std::string_view::npos);
 
 // `bytes` random bytes from OpenSSL as hex; throws std::runtime_error when
