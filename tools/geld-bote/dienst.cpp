@@ -1,5 +1,6 @@
 #include "dienst.h"
 
+#include <fcntl.h>
 #include <httplib.h>
 #include <pthread.h>
 #include <signal.h>
@@ -37,12 +38,36 @@ bool ablegen(std::string_view text, const fs::path& datei) {
   return false;
 }
 
+bool vorhanden(const fs::path& datei) {
+  std::error_code fehler;
+  return fs::exists(fs::symlink_status(datei, fehler));
+}
+
+// Leaves a fresh key in the file unless there is one. The file appears whole
+// or not at all (a link to a finished file, which fails when the name is
+// taken), so servers starting together all take the one key it then holds.
+bool schluesselAnlegen(const fs::path& datei) {
+  const std::string neu = zufallsHex(16);
+  std::string entwurf = (datei.parent_path() / ("." + datei.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkostemp(entwurf.data(), O_CLOEXEC);
+  if (fd >= 0) {
+    const bool geschrieben = ::fchmod(fd, 0600) == 0 &&
+                             ::write(fd, neu.data(), neu.size()) == static_cast<ssize_t>(neu.size());
+    if (::close(fd) == 0 && geschrieben) ::link(entwurf.c_str(), datei.c_str());
+    ::unlink(entwurf.c_str());
+  }
+  if (vorhanden(datei)) return true;
+  melden("kann " + datei.string() + " nicht schreiben");
+  return false;
+}
+
 // The program's page key lives in the config folder and outlasts restarts.
 std::optional<std::string> programmPraefix() {
   const fs::path datei = konfigOrdner() / "token";
+  if (!vorhanden(datei) && !schluesselAnlegen(datei)) return std::nullopt;
   auto schluessel = lesen(datei);
   if (!schluessel || !brauchbarerSchluessel(*schluessel, 128)) {
-    if (schluessel) melden("token ist kein brauchbarer Schlüssel; ein neuer wird angelegt");
+    melden("token ist kein brauchbarer Schlüssel; ein neuer wird angelegt");
     schluessel = zufallsHex(16);
     if (!ablegen(*schluessel, datei)) return std::nullopt;
   }
@@ -50,15 +75,10 @@ std::optional<std::string> programmPraefix() {
 }
 
 // An instance serves below its key, or at the root when the file holds
-// something that cannot stand in a path.
+// something the menu app would not take as a key either.
 std::optional<std::string> instanzPraefix() {
   const fs::path datei = zustandOrdner() / "seite.schluessel";
-  std::error_code fehler;
-  if (!fs::exists(fs::symlink_status(datei, fehler))) {
-    const std::string neu = zufallsHex(16);
-    if (!ablegen(neu, datei)) return std::nullopt;
-    return "/t/" + neu + "/";
-  }
+  if (!vorhanden(datei) && !schluesselAnlegen(datei)) return std::nullopt;
   const auto schluessel = lesen(datei);
   if (schluessel && brauchbarerSchluessel(*schluessel)) return "/t/" + *schluessel + "/";
   melden("seite.schluessel ist kein brauchbarer Schlüssel; die Seiten liegen unter /");

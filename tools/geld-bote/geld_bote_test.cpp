@@ -211,6 +211,24 @@ TEST_F(GeldBote, InstanzMeldetSichAnUndAb) {
   EXPECT_EQ(lesen(zustand / "seite.schluessel"), "a/b");
 }
 
+// Started together without a key file, all instances agree on the one key
+// it then holds. A race, so three rounds.
+TEST_F(GeldBote, GleichzeitigeInstanzenTeilenDenSchluessel) {
+  for (int runde = 0; runde < 3; ++runde) {
+    fs::remove(zustand / "seite.schluessel");
+    std::vector<std::unique_ptr<Kindprozess>> instanzen;
+    for (int i = 0; i < 4; ++i)
+      instanzen.push_back(std::make_unique<Kindprozess>(start({TW_GELD_BOTE, "--instanz"})));
+    std::vector<int> ports;
+    for (auto& k : instanzen) ports.push_back(bereitePort(*k));
+    const auto schluessel = lesen(zustand / "seite.schluessel").value_or("");
+    for (std::size_t i = 0; i < ports.size(); ++i) {
+      ASSERT_NE(ports[i], 0) << instanzen[i]->fehler();
+      EXPECT_TRUE(Seite({ports[i], "/t/" + schluessel + "/"}).zustand().is_object()) << runde << " " << i;
+    }
+  }
+}
+
 TEST_F(GeldBote, FalscheAufrufeEndenMitZwei) {
   for (const auto& argumente :
        std::vector<std::vector<std::string>>{{"--instanz", "--minuten", "0"},
