@@ -86,13 +86,16 @@ std::optional<std::string> instanzPraefix() {
 }
 
 // Files that announce this process to the menu app; written once it listens.
-bool ankuendigen(Rolle rolle, int port) {
+// The program also leaves its version, so that the start script can tell
+// whether the program that runs is the bundle's own.
+bool ankuendigen(const Aufruf& aufruf, int port) {
   const std::string pid = std::to_string(::getpid());
-  if (rolle == Rolle::instanz) {
+  if (aufruf.rolle == Rolle::instanz) {
     privatenOrdnerAnlegen(zustandOrdner() / "instanzen");
     return ablegen(std::to_string(port), zustandOrdner() / "instanzen" / (pid + ".port"));
   }
   const std::string adresse = "https://" + zufallsHex(6) + ".tunnel.geld-bote.example";
+  schreibenPrivat(aufruf.fassung, zustandOrdner() / "tunnel.fassung");
   return ablegen(adresse, zustandOrdner() / "tunnel.adresse") && ablegen(pid, zustandOrdner() / "tunnel.pid");
 }
 
@@ -102,8 +105,9 @@ void abmelden(Rolle rolle) {
   if (rolle == Rolle::instanz) {
     fs::remove(zustandOrdner() / "instanzen" / (pid + ".port"), fehler);
   } else if (lesen(zustandOrdner() / "tunnel.pid") == pid) {
-    // A newer program may have taken over the file meanwhile.
+    // A newer program may have taken over the files meanwhile.
     fs::remove(zustandOrdner() / "tunnel.pid", fehler);
+    fs::remove(zustandOrdner() / "tunnel.fassung", fehler);
   }
 }
 
@@ -134,7 +138,7 @@ int dienstAusfuehren(const Aufruf& aufruf) {
   if (!praefix) return 1;
   Tresor tresor(konfigOrdner() / "zugaenge.enc", aufruf.minuten, aufruf.minutenlaenge);
   seitenAnmelden(server, {*praefix, port, aufruf.fassung, zustandOrdner() / "tunnel.adresse"}, tresor);
-  if (!ankuendigen(aufruf.rolle, port)) {
+  if (!ankuendigen(aufruf, port)) {
     abmelden(aufruf.rolle);
     return 1;
   }

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <thread>
+
 #include "app/dateien.h"
 #include "beobachter.h"
 #include "eintrag.h"
@@ -122,6 +124,27 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
   ::kill(programm.pid(), SIGTERM);
   EXPECT_TRUE(endeteMit(programm.warten(10s), 0)) << programm.fehler();
   EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
+}
+
+// A running program of an older version gives way to the bundle's own, and
+// the start script is not called again once it has.
+TEST(Ersetzen, AltesProgrammWeichtDemDesBuendels) {
+  eigenerBus();
+  Appwelt w;
+  Start alt = w.app();
+  alt.argumente = {TW_GELD_BOTE, "--programm", "--fassung", "1.6.0"};
+  Kindprozess altesProgramm(alt);
+  ASSERT_NE(bereitePort(altesProgramm), 0) << altesProgramm.fehler();
+  Kindprozess programm(w.app());
+  const Sammelquellen q{w.zustand, w.heim / ".config/geld-bote-demo", w.port, "1.7.2_demo"};
+  Zustand z;
+  EXPECT_TRUE(bisZu(15s, [&] { return !(z = sammeln(q)).eigeneSeiten.empty(); }))
+      << lesen(w.zustand / "start.log").value_or("");
+  EXPECT_TRUE(z.programmLaeuft && !z.programmVeraltet);
+  EXPECT_NE(z.programmPid, altesProgramm.pid());
+  std::this_thread::sleep_for(8s);  // longer than the app's pause between replacements
+  const auto log = lesen(w.zustand / "start.log").value_or("");
+  EXPECT_EQ(log.find("wird gestartet"), log.rfind("wird gestartet")) << log;
 }
 
 // Without any tray the app says so once, keeps running behind a legacy tray
