@@ -273,19 +273,26 @@ TEST_F(GeldBote, AutostartUndZuruecksetzen) {
   EXPECT_FALSE(fs::exists(eintrag));
   EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart"})).warten(10s), 2));
 
-  // Reset: ends our servers, spares a stranger named in the pid files.
+  // Reset: ends our servers, spares a stranger named in the pid files. The
+  // state folder is the working directory here: only our files go from it.
   EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
   auto [server, seite] = instanz();
   Kindprozess fremder({{"/bin/sleep", "30"}});
   dateiSchreiben(zustand / "tunnel.pid", std::to_string(fremder.pid()));
   dateiSchreiben(zustand / "menue.pid", std::to_string(fremder.pid()));
+  dateiSchreiben(zustand / "arbeit.txt", "von mir");
   std::optional<int> serverEnde;
   std::thread ernte([&] { serverEnde = server->warten(10s); });
-  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--zuruecksetzen"})).warten(10s), 0));
+  auto zuruecksetzen = start({TW_STARTEN, "--zuruecksetzen"});
+  zuruecksetzen.umgebung["GELD_BOTE_ZUSTAND"] = "";
+  zuruecksetzen.ordner = zustand;
+  EXPECT_TRUE(endeteMit(Kindprozess(zuruecksetzen).warten(10s), 0));
   ernte.join();
   EXPECT_TRUE(endeteMit(serverEnde, 0));
   EXPECT_TRUE(fremder.laeuft());
-  EXPECT_FALSE(fs::exists(zustand));
+  std::vector<std::string> uebrig;
+  for (const auto& e : fs::directory_iterator(zustand)) uebrig.push_back(e.path().filename());
+  EXPECT_EQ(uebrig, std::vector<std::string>{"arbeit.txt"});
   EXPECT_FALSE(fs::exists(konfig));
   EXPECT_FALSE(fs::exists(eintrag));
   EXPECT_TRUE(fs::exists(TW_STARTEN));
