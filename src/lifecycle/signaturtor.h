@@ -3,11 +3,13 @@
 // may run, unless this program itself runs unsigned (a development build).
 // Safe from any thread.
 
-#include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/codesignatur.h"
 
@@ -15,6 +17,13 @@ namespace tw {
 
 // "anchor apple generic and certificate leaf[subject.OU] = "<team>" and identifier "<id>""
 std::string buendelAnforderung();
+
+// What a verdict on the bundle depends on, as a stat walk sees it: every
+// entry under the bundle with its name, inode, size, modification and change
+// time. A file edited in place changes this, though not the bundle folder's
+// own date. Empty when there is nothing at the path; nothing when the walk
+// could not see every entry.
+std::optional<std::vector<std::uint64_t>> buendelStand(const std::filesystem::path& buendel);
 
 class Signaturtor {
  public:
@@ -24,12 +33,12 @@ class Signaturtor {
   bool selbstSigniert();
 
   // Whether the bundle may be used. Verdicts are kept per path for as long
-  // as the bundle's modification date stays the same.
+  // as nothing in the bundle has changed.
   bool buendelVertrauenswuerdig(const std::filesystem::path& buendel);
 
  private:
   struct Urteil {
-    std::chrono::nanoseconds datum;
+    std::optional<std::vector<std::uint64_t>> stand;  // buendelStand() before the check
     bool ok;
   };
 

