@@ -46,8 +46,9 @@ bool nenntUns(std::string_view text) {
 }
 
 // Linux installs interpreters under versioned names ("python3.11"); such a
-// name counts as the interpreter it versions.
+// name counts as the interpreter it versions. Debian's /bin/sh is dash.
 bool istInterpreter(std::string_view name) {
+  if (name == "dash") return true;
   for (auto bekannt : interpreter) {
     if (name == bekannt) return true;
     if (name.size() > bekannt.size() + 1 && name.substr(0, bekannt.size()) == bekannt &&

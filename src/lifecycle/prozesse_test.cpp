@@ -61,16 +61,19 @@ TEST(Prozesse, UnserNachPfadOderInterpreterArgumentenUndNurUnsereBeendet) {
   Kindprozess eigener({{(t / "geld-bote").string(), "30"}});
   Kindprozess fremder({{"/bin/sleep", "30"}});
   Kindprozess bash({{"/bin/bash", "-c", "sleep 30; :", "geld-bote"}});
+  Kindprozess sh({{"/bin/sh", "-c", "sleep 30; :", "geld-bote"}});  // dash on Debian
   Kindprozess python({{"/usr/bin/python3", "-c", "import time; time.sleep(30)"}, {{"ZIEL", "Taler Wacht"}}});
   Kindprozess perl({{"/usr/bin/perl", "-e", "sleep 30", "geld-bote"}, {{"ZIEL", "Taler Wacht"}}});
   gestartet(eigener, "geld-bote");
   gestartet(fremder, "sleep");
   gestartet(bash, "bash");
+  gestartet(sh, "sh");
   gestartet(python, "python3");
   gestartet(perl, "perl");
   EXPECT_TRUE(prozessIstUnser(eigener.pid()));
   EXPECT_FALSE(prozessIstUnser(fremder.pid()));
   EXPECT_TRUE(prozessIstUnser(bash.pid()));
+  EXPECT_TRUE(prozessIstUnser(sh.pid())) << *prozessPfad(sh.pid());
   EXPECT_TRUE(prozessIstUnser(python.pid())) << "the environment names us; python3 runs as python3.x";
   EXPECT_FALSE(prozessIstUnser(perl.pid())) << "perl is no interpreter of ours";
   EXPECT_FALSE(prozessIstUnser(0));
