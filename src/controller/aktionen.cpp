@@ -25,7 +25,7 @@ void Steuerung::seiteOeffnen() {
 }
 
 std::string Steuerung::zurueckHinweis() const {
-  if (dienste_.imBuendel) return "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über Spotlight.";
+  if (dienste_.imBuendel) return "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
   return "Zurück kommt es, wenn Claude Desktop die Erweiterung neu startet — Claude beenden und wieder "
          "öffnen genügt.";
 }
@@ -67,7 +67,7 @@ void Steuerung::zuruecksetzenKlick() {
   const auto fund = dienste_.skriptSuchen();
   if (!fund.skript) return;
   const Wahl wahl = o_.dialoge.zeigen(Hinweis{
-      .nachricht = "Alles von diesem Mac entfernen?",
+      .nachricht = "Alles von diesem Computer entfernen?",
       .text =
           "Weg sind: der Tresor mit allen Bankzugängen, die Geräteerkennung Deiner Banken, die Einträge in "
           "Claude und ChatGPT, der Autostart, die gemerkte Passphrase und das Programm selbst. Es gibt keine "

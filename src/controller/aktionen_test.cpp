@@ -7,7 +7,7 @@
 namespace tw {
 namespace {
 
-const std::string ausDemBuendel = "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über Spotlight.";
+const std::string ausDemBuendel = "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
 const std::string ausClaude =
     "Zurück kommt es, wenn Claude Desktop die Erweiterung neu startet — Claude beenden und wieder öffnen "
     "genügt.";
@@ -117,7 +117,7 @@ TEST(Entfernen, NurEinKlickAufAllesEntfernenBestaetigt) {
   s.zuruecksetzenKlick();
   EXPECT_TRUE(w.skripte.empty());
   const Hinweis& h = w.dialoge.hinweise.at(0);
-  EXPECT_EQ(h.nachricht, "Alles von diesem Mac entfernen?");
+  EXPECT_EQ(h.nachricht, "Alles von diesem Computer entfernen?");
   EXPECT_EQ(
       h.text,
       "Weg sind: der Tresor mit allen Bankzugängen, die Geräteerkennung Deiner Banken, die Einträge in "

@@ -93,9 +93,16 @@ Anzeige anzeigeBauen(const Menueeingaben& e) {
   zeilen.push_back(eintrag("Symbol ausblenden", Aktion::ausblenden, true));
   zeilen.push_back(eintrag("Taler Wacht beenden", Aktion::beendenKlick, true, "q"));
   if (e.entfernen) {
-    zeilen.push_back(eintrag("Alles von diesem Mac entfernen …", Aktion::zuruecksetzenKlick,
+    zeilen.push_back(eintrag("Alles von diesem Computer entfernen …", Aktion::zuruecksetzenKlick,
                              e.entfernen->skript.has_value()));
   }
+  // Where a group of rows is absent, its two separators would meet.
+  std::vector<Menuezeile> ohneLeere;
+  for (auto& zeile : zeilen)
+    if (!zeile.trenner || (!ohneLeere.empty() && !ohneLeere.back().trenner))
+      ohneLeere.push_back(std::move(zeile));
+  if (!ohneLeere.empty() && ohneLeere.back().trenner) ohneLeere.pop_back();
+  zeilen = std::move(ohneLeere);
   return a;
 }
 
