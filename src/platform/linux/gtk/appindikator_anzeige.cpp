@@ -16,11 +16,19 @@ std::string symbolFuer(const std::string& symbol) {
                                               : "taler-wacht-frage-symbolic";
 }
 
+// Many tray hosts draw no label but show the item's title as its tooltip;
+// the title carries the label's text too ("Taler Wacht · 30 min").
+std::string langerTitel(const std::string& beschriftung) {
+  return beschriftung.empty() ? programmName : programmName + std::string(" ·") + beschriftung;
+}
+
 // Without a StatusNotifier host the library shows a legacy tray icon, but its
 // own version reads past the end of the icon search path when an icon folder
 // is set. This one loads our icon file directly and opens the same menu.
 G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 std::filesystem::path ersatzSymbol;
+GtkStatusIcon* ersatz = nullptr;  // while the fallback is shown
+std::string ersatzTitel = programmName;
 
 void ersatzMenueOeffnen(GtkStatusIcon*, guint knopf, guint zeit, gpointer indikator) {
   GtkMenu* menue = app_indicator_get_menu(APP_INDICATOR(indikator));
@@ -36,15 +44,22 @@ void ersatzAktiviert(GtkStatusIcon* symbol, gpointer indikator) {
 GtkStatusIcon* ersatzAnlegen(AppIndicator* indikator) {
   GtkStatusIcon* symbol = gtk_status_icon_new_from_file(ersatzSymbol.c_str());
   gtk_status_icon_set_title(symbol, programmName);
-  gtk_status_icon_set_tooltip_text(symbol, programmName);
+  gtk_status_icon_set_tooltip_text(symbol, ersatzTitel.c_str());
+  ersatz = symbol;
   g_signal_connect(symbol, "activate", G_CALLBACK(ersatzAktiviert), indikator);
   g_signal_connect(symbol, "popup-menu", G_CALLBACK(ersatzMenueOeffnen), indikator);
   return symbol;
 }
 
 void ersatzEntfernen(AppIndicator*, GtkStatusIcon* symbol) {
+  if (symbol == ersatz) ersatz = nullptr;
   gtk_status_icon_set_visible(symbol, FALSE);
   g_object_unref(symbol);
+}
+
+void ersatzTitelSetzen(const std::string& titel) {
+  ersatzTitel = titel;
+  if (ersatz) gtk_status_icon_set_tooltip_text(ersatz, titel.c_str());
 }
 G_GNUC_END_IGNORE_DEPRECATIONS
 
@@ -74,7 +89,7 @@ void AppindikatorAnzeige::anlegen() {
                    this);
   app_indicator_set_icon_theme_path(indikator_, symbole_.c_str());
   app_indicator_set_icon_full(indikator_, symbol_.c_str(), programmName);
-  app_indicator_set_title(indikator_, programmName);
+  app_indicator_set_title(indikator_, langerTitel(titel_).c_str());
   if (!titel_.empty()) app_indicator_set_label(indikator_, titel_.c_str(), titel_.c_str());
   app_indicator_set_menu(indikator_, menue_.menue());
   app_indicator_set_status(indikator_, APP_INDICATOR_STATUS_ACTIVE);
@@ -104,6 +119,8 @@ void AppindikatorAnzeige::zeigen(const Anzeige& anzeige) {
   if (anzeige.titel != titel_) {
     titel_ = anzeige.titel;
     app_indicator_set_label(indikator_, titel_.c_str(), titel_.c_str());
+    app_indicator_set_title(indikator_, langerTitel(titel_).c_str());
+    ersatzTitelSetzen(langerTitel(titel_));
   }
   menue_.abgleichen(anzeige.zeilen);
 }
