@@ -25,7 +25,8 @@ void Steuerung::seiteOeffnen() {
 }
 
 std::string Steuerung::zurueckHinweis() const {
-  if (dienste_.imBuendel) return "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
+  if (dienste_.imBuendel)
+    return "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
   return "Zurück kommt es, wenn Claude Desktop die Erweiterung neu startet — Claude beenden und wieder "
          "öffnen genügt.";
 }

@@ -7,7 +7,8 @@
 namespace tw {
 namespace {
 
-const std::string ausDemBuendel = "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
+const std::string ausDemBuendel =
+    "Zurück kommt es, wenn du Taler Wacht wieder öffnest, etwa über die Programmsuche.";
 const std::string ausClaude =
     "Zurück kommt es, wenn Claude Desktop die Erweiterung neu startet — Claude beenden und wieder öffnen "
     "genügt.";

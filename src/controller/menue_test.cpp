@@ -43,10 +43,10 @@ TEST(Menue, VorgabenVorDemErstenStand) {
   const Anzeige a = bauen(Zustand{}, false, false, {}, Skriptfund{});
   EXPECT_EQ(a.symbol, "questionmark.bubble");
   EXPECT_EQ(a.titel, "");
-  EXPECT_EQ(zeilen(a),
-            (std::vector<std::string>{"Taler Wacht 1.7.2_demo (aus)", "Nichts verbunden (aus)", "-",
-                                      "Einstellungen … ^, (aus)", "-", "Symbol ausblenden",
-                                      "Taler Wacht beenden ^q", "Alles von diesem Computer entfernen … (aus)"}));
+  EXPECT_EQ(zeilen(a), (std::vector<std::string>{"Taler Wacht 1.7.2_demo (aus)", "Nichts verbunden (aus)",
+                                                 "-", "Einstellungen … ^, (aus)", "-", "Symbol ausblenden",
+                                                 "Taler Wacht beenden ^q",
+                                                 "Alles von diesem Computer entfernen … (aus)"}));
   EXPECT_EQ(a.zeilen.back().aktion, Aktion::zuruecksetzenKlick);
   EXPECT_EQ(zeilen(bauen(Zustand{})).size(), 7u);  // outside the bundle: no removal row
 }

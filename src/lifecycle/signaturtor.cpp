@@ -14,12 +14,12 @@ namespace tw {
 namespace {
 
 void eintragen(std::vector<std::uint64_t>& stand, std::string_view name, const struct stat& st) {
-  stand.insert(stand.end(), {std::hash<std::string_view>{}(name), static_cast<std::uint64_t>(st.st_ino),
-                             static_cast<std::uint64_t>(st.st_mode), static_cast<std::uint64_t>(st.st_size),
-                             static_cast<std::uint64_t>(st.st_mtim.tv_sec),
-                             static_cast<std::uint64_t>(st.st_mtim.tv_nsec),
-                             static_cast<std::uint64_t>(st.st_ctim.tv_sec),
-                             static_cast<std::uint64_t>(st.st_ctim.tv_nsec)});
+  stand.insert(
+      stand.end(),
+      {std::hash<std::string_view>{}(name), static_cast<std::uint64_t>(st.st_ino),
+       static_cast<std::uint64_t>(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+       static_cast<std::uint64_t>(st.st_mtim.tv_sec), static_cast<std::uint64_t>(st.st_mtim.tv_nsec),
+       static_cast<std::uint64_t>(st.st_ctim.tv_sec), static_cast<std::uint64_t>(st.st_ctim.tv_nsec)});
 }
 
 // Adds every entry below the open folder (taken over and closed here), never

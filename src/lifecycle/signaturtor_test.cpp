@@ -15,8 +15,7 @@ namespace {
 
 // Passes everything on and counts the bundle checks.
 struct Zaehlend final : Codesignatur {
-  explicit Zaehlend(std::optional<std::filesystem::path> eigenes)
-      : echt(testpruefung(std::move(eigenes))) {}
+  explicit Zaehlend(std::optional<std::filesystem::path> eigenes) : echt(testpruefung(std::move(eigenes))) {}
   SignaturBefund eigenenCodePruefen(std::string_view a) const override { return echt->eigenenCodePruefen(a); }
   SignaturBefund buendelPruefen(const std::filesystem::path& b, std::string_view a) const override {
     ++pruefungen;

@@ -7,9 +7,9 @@
 
 #include "app/dateien.h"
 #include "app/konstanten.h"
+#include "app/protokoll.h"
 #include "app/text.h"
 #include "lifecycle/fassung.h"
-#include "app/protokoll.h"
 #include "status/abrufen.h"
 #include "status/seitenregeln.h"
 
@@ -43,8 +43,9 @@ std::optional<Url> programmSeite(const Sammelquellen& q) {
   auto seite = seitenAdresse(text);
   static std::atomic_flag gemeldet;
   if (!seite && Url::aus(text) && !gemeldet.test_and_set())
-    protokollieren("die Seite des Programms liegt nicht schlicht auf diesem Rechner — übergangen (GELD_BOTE_PORT "
-                   "und token prüfen)");
+    protokollieren(
+        "die Adresse der Programmseite führt nicht zu einer Seite auf diesem Rechner — übergangen "
+        "(GELD_BOTE_PORT und token prüfen)");
   return seite;
 }
 

@@ -23,7 +23,8 @@ bool lokaleSeite(const Url& url, const std::vector<Url>& erlaubte) {
 
 bool seitenSchluessel(std::string_view schluessel) {
   return !schluessel.empty() && std::all_of(schluessel.begin(), schluessel.end(), [](unsigned char c) {
-    return unreserviert(c) || std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;
+    return unreserviert(c) ||
+           std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;
   });
 }
 

@@ -58,8 +58,8 @@ std::optional<Url> Url::aus(std::string_view text) {
     if (fehler == std::errc() && ende == port->data() + port->size()) url.port_ = zahl;
   }
   url.pfad_ = teil(h.get(), CURLUPART_PATH).value_or("");
-  for (const auto zusatz : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_QUERY,
-                            CURLUPART_FRAGMENT})
+  for (const auto zusatz :
+       {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_QUERY, CURLUPART_FRAGMENT})
     if (teil(h.get(), zusatz)) url.schlicht_ = false;
   return url;
 }

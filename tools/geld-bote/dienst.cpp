@@ -51,8 +51,8 @@ bool schluesselAnlegen(const fs::path& datei) {
   std::string entwurf = (datei.parent_path() / ("." + datei.filename().string() + ".XXXXXX")).string();
   const int fd = ::mkostemp(entwurf.data(), O_CLOEXEC);
   if (fd >= 0) {
-    const bool geschrieben = ::fchmod(fd, 0600) == 0 &&
-                             ::write(fd, neu.data(), neu.size()) == static_cast<ssize_t>(neu.size());
+    const bool geschrieben =
+        ::fchmod(fd, 0600) == 0 && ::write(fd, neu.data(), neu.size()) == static_cast<ssize_t>(neu.size());
     if (::close(fd) == 0 && geschrieben) ::link(entwurf.c_str(), datei.c_str());
     ::unlink(entwurf.c_str());
   }

@@ -105,10 +105,12 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
   ASSERT_NE(zeile(z, "Tresor sperren"), nullptr) << leiste::zeilenAlsText(z);
   EXPECT_TRUE(zeile(z, "Tresor sperren")->aktiv);
   // The label, and the title for hosts that show only that.
-  EXPECT_TRUE(leiste::kontextLaufen(5s, [&] {
+  const auto mitRestzeit = [&] {
     const auto daten = leiste::eintragLesen(*eintrag);
     return daten.beschriftung.starts_with(" 30 min") && daten.titel.starts_with("Taler Wacht · 30 min");
-  })) << leiste::eintragLesen(*eintrag).titel << "|" << leiste::zeilenAlsText(z);
+  };
+  EXPECT_TRUE(leiste::kontextLaufen(5s, mitRestzeit))
+      << leiste::eintragLesen(*eintrag).titel << "|" << leiste::zeilenAlsText(z);
 
   // A click on "Anhalten", then on "Starten", over D-Bus.
   klicken(z, "Anhalten");
