@@ -3,27 +3,19 @@
 // may run, unless this program itself runs unsigned (a development build).
 // Safe from any thread.
 
-#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "lifecycle/buendelstand.h"
 #include "platform/codesignatur.h"
 
 namespace tw {
 
 // "anchor apple generic and certificate leaf[subject.OU] = "<team>" and identifier "<id>""
 std::string buendelAnforderung();
-
-// What a verdict on the bundle depends on, as a stat walk sees it: every
-// entry under the bundle with its name, inode, size, modification and change
-// time. A file edited in place changes this, though not the bundle folder's
-// own date. Empty when there is nothing at the path; nothing when the walk
-// could not see every entry.
-std::optional<std::vector<std::uint64_t>> buendelStand(const std::filesystem::path& buendel);
 
 class Signaturtor {
  public:
@@ -38,7 +30,7 @@ class Signaturtor {
 
  private:
   struct Urteil {
-    std::optional<std::vector<std::uint64_t>> stand;  // buendelStand() before the check
+    std::optional<Buendelstand> stand;  // taken before the check
     bool ok;
   };
 
