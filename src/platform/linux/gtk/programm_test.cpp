@@ -135,9 +135,7 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
 TEST(Ersetzen, AltesProgrammWeichtDemDesBuendels) {
   eigenerBus();
   Appwelt w;
-  Start alt = w.app();
-  alt.argumente = {TW_GELD_BOTE, "--programm", "--fassung", "1.6.0"};
-  Kindprozess altesProgramm(alt);
+  Kindprozess altesProgramm({{TW_GELD_BOTE, "--programm", "--fassung", "1.6.0"}, w.app().umgebung});
   ASSERT_NE(bereitePort(altesProgramm), 0) << altesProgramm.fehler();
   Kindprozess programm(w.app());
   const Sammelquellen q{w.zustand, w.heim / ".config/geld-bote-demo", w.port, "1.7.2_demo"};
