@@ -29,24 +29,20 @@ std::optional<std::int32_t> programmPid(const Sammelquellen& q) {
 // Only plain addresses on this computer are asked: a port or token that
 // smuggles "@", "?" or "#" into the text would point the request, and with
 // it the passphrase, somewhere else.
-std::optional<Url> seitenAdresse(const std::string& text) {
-  auto url = Url::aus(text);
-  if (!url || !loopback(*url) || !url->schlicht()) return std::nullopt;
-  return url;
-}
+bool schlichtLokal(const Url& url) { return loopback(url) && url.schlicht(); }
 
 std::optional<Url> programmSeite(const Sammelquellen& q) {
   const auto token = lesen(q.konfigOrdner / "token");
   if (!token || token->empty()) return std::nullopt;
   const std::string port = q.port.value_or(std::string(vorgabePort));
-  const std::string text = "http://127.0.0.1:" + port + "/t/" + *token + "/";
-  auto seite = seitenAdresse(text);
+  auto seite = Url::aus("http://127.0.0.1:" + port + "/t/" + *token + "/");
+  if (!seite || schlichtLokal(*seite)) return seite;
   static std::atomic_flag gemeldet;
-  if (!seite && Url::aus(text) && !gemeldet.test_and_set())
+  if (!gemeldet.test_and_set())
     protokollieren(
         "die Adresse der Programmseite führt nicht zu einer Seite auf diesem Rechner — übergangen "
         "(GELD_BOTE_PORT und token prüfen)");
-  return seite;
+  return std::nullopt;
 }
 
 std::string instanzPfad(const Sammelquellen& q) {
@@ -81,8 +77,8 @@ void instanzenSammeln(const Sammelquellen& q, Zustand& z) {
     const auto text = lesen(ordner / name);
     const auto port = text ? ganzzahl64(*text) : std::nullopt;
     if (!port) continue;
-    const auto url = seitenAdresse("http://127.0.0.1:" + std::to_string(*port) + pfad);
-    if (!url) continue;
+    const auto url = Url::aus("http://127.0.0.1:" + std::to_string(*port) + pfad);
+    if (!url || !schlichtLokal(*url)) continue;
     z.claudePorts.push_back(*port);
     z.seiten.push_back(*url);
   }
