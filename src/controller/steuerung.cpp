@@ -13,6 +13,7 @@
 #include "lifecycle/prozesse.h"
 #include "lifecycle/signaturtor.h"
 #include "status/sammeln.h"
+#include "vault/passphrase.h"
 
 namespace tw {
 
@@ -74,7 +75,7 @@ void Steuerung::zurueckgeben(Zustand neu) {
   // The setup window learns the allowed pages here once it exists.
   sammeltGerade_ = false;
   // A vault that is not set up never keeps a remembered passphrase.
-  if (zustand_.tresor == "leer" && o_.speicher.passphraseGemerkt()) o_.speicher.passphraseLoeschen();
+  if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
   if (zustand_.selbstVeraltet) {
     protokollieren("neuere Fassung läuft — dieses Symbol beendet sich");
     o_.anwendung.beendenAnfragen();
@@ -113,7 +114,7 @@ void Steuerung::erststartBehandeln(const Zustand& neu) {
 void Steuerung::zeichnen() {
   const Menueeingaben eingaben{
       .zustand = zustand_,
-      .passphraseGemerkt = o_.speicher.passphraseGemerkt(),
+      .passphraseGemerkt = passphraseGemerkt(o_.schluesselbund),
       .neueAdresse = neueAdresse(),
       .skript = dienste_.skriptSuchen(),
       .entfernen = dienste_.imBuendel ? std::optional(dienste_.skriptSuchen()) : std::nullopt,

@@ -19,7 +19,9 @@
 #include "platform/statusanzeige.h"
 #include "platform/zwischenablage.h"
 #include "status/zustand.h"
-#include "vault/passphrasenspeicher.h"
+#include "vault/besitzerbestaetigung.h"
+#include "vault/geheimnis.h"
+#include "vault/schluesselbund.h"
 
 namespace tw {
 
@@ -30,7 +32,8 @@ struct Oberflaeche {
   Dialoge& dialoge;
   Zwischenablage& ablage;
   Anwendung& anwendung;
-  Passphrasenspeicher& speicher;
+  Schluesselbund& schluesselbund;
+  Besitzerbestaetigung& besitzer;
 };
 
 // Where the controller's files are and how it reaches the outside world;
@@ -87,10 +90,12 @@ class Steuerung {
   void zuruecksetzenKlick();
   void autostartUmschalten();
 
-  // Vault actions; they arrive with the unlock dialog.
-  void tresorEntsperren() {}
-  void tresorSperren() {}
-  void passphraseVergessenKlick() {}
+  // Vault.
+  void tresorEntsperren();
+  void passphraseErfragen(std::optional<std::string> hinweis);
+  void entsperrenMit(Geheimnis passphrase, bool merken);
+  void tresorSperren();
+  void passphraseVergessenKlick();
 
   const Zustand& zustand() const { return zustand_; }
   bool sammeltGerade() const { return sammeltGerade_; }
@@ -98,6 +103,7 @@ class Steuerung {
 
  private:
   void zurueckgeben(Zustand neu);
+  void entsperrenBeantwortet(bool ok, bool beantwortet);
   void erststartBehandeln(const Zustand& neu);
   void anhaltenUnd(Dauer frist, std::function<void()> danach);
   bool hatArgument(std::string_view argument) const;

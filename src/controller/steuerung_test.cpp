@@ -24,20 +24,20 @@ TEST(Steuerung, StartZeigtDieVorgabenUndHoltDenErstenStand) {
 
 TEST(Steuerung, RueckgabeVeroeffentlichtGibtFreiUndVergisstDannBeiLeeremTresor) {
   Steuerungswelt w;
-  w.speicher.gemerkt = true;
-  w.speicher.beimLoeschen = [&] {
+  w.schluesselbund.login = "alt";
+  w.schluesselbund.beimLoeschen = [&] {
     EXPECT_EQ(w.steuerung->zustand().tresor, "leer");
     EXPECT_FALSE(w.steuerung->sammeltGerade());
     EXPECT_EQ(w.anzeige.gezeigt.size(), 1u);  // before the redraw
   };
   w.starten();
   w.runde(laufend("leer"));
-  EXPECT_EQ(w.speicher.geloescht, 1);
+  EXPECT_FALSE(w.schluesselbund.gemerkt());
   EXPECT_EQ(w.anzeige.gezeigt.size(), 2u);
 
-  w.speicher.gemerkt = true;
+  w.schluesselbund.login = "neu";
   w.runde(laufend("zu"));
-  EXPECT_EQ(w.speicher.geloescht, 1);
+  EXPECT_TRUE(w.schluesselbund.gemerkt());
 }
 
 TEST(Steuerung, TaktWaehrendDesSammelnsStartetKeinZweites) {
@@ -92,14 +92,14 @@ TEST(Steuerung, VeraltetesProgrammWirdEinmalErsetzt) {
 TEST(Steuerung, NeuereFassungBeendetVorDemNeuzeichnen) {
   ProtokollMitschnitt protokoll;
   Steuerungswelt w;
-  w.speicher.gemerkt = true;
+  w.schluesselbund.login = "alt";
   w.fund.skript = "/b.app/Contents/Resources/starten";
   w.dienste.imBuendel = true;
   w.starten();
   Zustand neuer = laufend("leer");
   neuer.selbstVeraltet = true;
   w.runde(neuer);
-  EXPECT_EQ(w.speicher.geloescht, 1);
+  EXPECT_FALSE(w.schluesselbund.gemerkt());
   EXPECT_EQ(w.anwendung.anfragen, 1);
   EXPECT_EQ(w.anzeige.gezeigt.size(), 1u);
   EXPECT_TRUE(w.skripte.empty());  // no first-launch start either

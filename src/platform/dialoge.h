@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "vault/geheimnis.h"
+
 namespace tw {
 
 // The choice names the button by its position: 1000 for the first, 1001 for
@@ -31,12 +33,22 @@ struct Wahl {
   bool kaestchen = false;
 };
 
+// What the user chose in an alert with a passphrase field.
+struct Eingabe {
+  int knopf = ersterKnopf + 1;
+  bool kaestchen = false;
+  Geheimnis passphrase{};
+};
+
 struct Dialoge {
   virtual ~Dialoge() = default;
   // Main thread only. Brings the app to the front and waits for the answer.
   // Closing the alert without a button answers like "Abbrechen" (or the
   // first button with ersterAufEscape).
   virtual Wahl zeigen(const Hinweis& hinweis) = 0;
+  // The same alert with a hidden passphrase field above the check box; the
+  // field has the focus, Return answers with the first button.
+  virtual Eingabe passphraseFragen(const Hinweis& hinweis) = 0;
 };
 
 }  // namespace tw

@@ -55,20 +55,41 @@ bool gueltigeMethode(std::string_view methode) {
   return true;
 }
 
-std::string formularText(const Felder& felder) {
-  std::string text;
+Geheimnis formularText(const Felder& felder) {
+  Geheimnis text;
   for (const auto& [name, wert] : felder) {
-    if (!text.empty()) text += '&';
-    text += name + "=" + formKodiert(wert);
+    if (!text.empty()) text.anhaengen('&');
+    text.anhaengen(name);
+    text.anhaengen('=');
+    formKodiertAnhaengen(text, wert);
   }
   return text;
 }
+
+Antwort senden(const Url& url, std::string_view methode, const Geheimnis& formular);
 
 }  // namespace
 
 std::string formKodiert(std::string_view wert) { return prozentKodiert(wert, unreserviert); }
 
+Geheimnis formular(std::string_view name, const Geheimnis& wert) {
+  Geheimnis text;
+  text.reservieren(name.size() + 1 + 3 * wert.size());
+  text.anhaengen(name);
+  text.anhaengen('=');
+  formKodiertAnhaengen(text, wert.text());
+  return text;
+}
+
 Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) {
+  return senden(url, methode, methode == "POST" ? formularText(felder) : Geheimnis());
+}
+
+Antwort abrufen(const Url& url, const Geheimnis& formular) { return senden(url, "POST", formular); }
+
+namespace {
+
+Antwort senden(const Url& url, std::string_view methode, const Geheimnis& formular) {
   if (!gueltigeMethode(methode)) return {};
   // Whatever a caller builds, nothing leaves this computer.
   if (!loopback(url)) {
@@ -94,7 +115,6 @@ Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) 
 
   const std::string methodeText(methode);
   const bool post = methode == "POST";
-  std::string formular = post ? formularText(felder) : std::string();
   if (post) {
     kopfzeile("Content-Type: application/x-www-form-urlencoded");
     curl_easy_setopt(c, CURLOPT_POST, 1L);
@@ -124,7 +144,6 @@ Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) 
   curl_easy_setopt(c, CURLOPT_WRITEDATA, &koerper);
 
   const CURLcode ergebnis = curl_easy_perform(c);
-  ::explicit_bzero(formular.data(), formular.size());  // it may hold the passphrase
   Antwort antwort;
   if (ergebnis != CURLE_OK && !koerper.zuGross) return antwort;
   long status = 0;
@@ -136,4 +155,5 @@ Antwort abrufen(const Url& url, std::string_view methode, const Felder& felder) 
   return antwort;
 }
 
+}  // namespace
 }  // namespace tw

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "status/url.h"
+#include "vault/geheimnis.h"
 
 namespace tw {
 
@@ -25,6 +26,10 @@ struct Antwort {
 inline constexpr std::size_t groessteAntwort = 1 << 20;
 
 Antwort abrufen(const Url& url, std::string_view methode = "GET", const Felder& felder = {});
+// A POST whose form body is already encoded, kept as a secret (the passphrase).
+Antwort abrufen(const Url& url, const Geheimnis& formular);
+// The form body "name=value", encoded, for the call above.
+Geheimnis formular(std::string_view name, const Geheimnis& wert);
 
 // Form encoding of one value: ASCII letters, digits and "-._~" stay, every
 // other byte becomes an upper-case percent-escape.

@@ -1,16 +1,20 @@
 #pragma once
 // Recorders and scripted answers for the desktop seams.
 
+#include <array>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/anwendung.h"
 #include "platform/dialoge.h"
+#include "platform/ereignisschleife.h"
 #include "platform/statusanzeige.h"
 #include "platform/zwischenablage.h"
-#include "vault/passphrasenspeicher.h"
+#include "vault/besitzerbestaetigung.h"
+#include "vault/schluesselbund.h"
 
 namespace tw {
 
@@ -30,8 +34,19 @@ struct DialogeNachPlan final : Dialoge {
     antworten.pop_front();
     return w;
   }
+  Eingabe passphraseFragen(const Hinweis& h) override {
+    gefragt.push_back(h);
+    if (beimFragen) beimFragen();
+    if (eingaben.empty()) return {};
+    auto [knopf, kaestchen, text] = eingaben.front();
+    eingaben.pop_front();
+    return {knopf, kaestchen, Geheimnis(text)};
+  }
   std::deque<Wahl> antworten;  // answered in order; then the second button
   std::vector<Hinweis> hinweise;
+  std::deque<std::tuple<int, bool, std::string>> eingaben;  // then "Abbrechen"
+  std::vector<Hinweis> gefragt;
+  std::function<void()> beimFragen;
 };
 
 struct AblageMitschnitt final : Zwischenablage {
@@ -44,16 +59,79 @@ struct AnwendungMitschnitt final : Anwendung {
   int anfragen = 0;
 };
 
-struct SpeicherAttrappe final : Passphrasenspeicher {
-  bool passphraseGemerkt() override { return gemerkt; }
-  void passphraseLoeschen() override {
-    if (beimLoeschen) beimLoeschen();
-    gemerkt = false;
-    ++geloescht;
+// An in-memory keyring with both places; each call can be made to answer a
+// fixed status instead. Records the calls as "<call> <place>".
+struct SchluesselbundAttrappe final : Schluesselbund {
+  bool zugriffsregelErstellen(std::optional<std::string>& fehler) override {
+    fehler = regelFehler;
+    return regel;
   }
-  bool gemerkt = false;
-  int geloescht = 0;
+  int hinzufuegen(const Schluesselbundabfrage& a, std::string_view label, const Geheimnis& d) override {
+    notieren("hinzufuegen", a);
+    if (auto s = erzwungen(hinzufuegenStatus, a)) return *s;
+    if (ort(a)) return errSecDuplicateItem;
+    ort(a) = std::string(d.text());
+    bezeichnung = label;
+    return errSecSuccess;
+  }
+  int suchen(const Schluesselbundabfrage& a, const Suche& suche, Geheimnis* d) override {
+    notieren(suche.mitDaten ? "lesen" : "suchen", a);
+    kontexte.push_back(suche.kontext ? std::optional(*suche.kontext) : std::nullopt);
+    if (auto s = erzwungen(suchenStatus, a)) return *s;
+    if (!ort(a)) return errSecItemNotFound;
+    if (suche.mitDaten && d) *d = Geheimnis(*ort(a));
+    return errSecSuccess;
+  }
+  int aktualisieren(const Schluesselbundabfrage& a, const Geheimnis& d) override {
+    notieren("aktualisieren", a);
+    if (!ort(a)) return errSecItemNotFound;
+    ort(a) = std::string(d.text());
+    return errSecSuccess;
+  }
+  int loeschen(const Schluesselbundabfrage& a) override {
+    notieren("loeschen", a);
+    if (beimLoeschen) beimLoeschen();
+    if (!ort(a)) return errSecItemNotFound;
+    ort(a).reset();
+    return errSecSuccess;
+  }
+  bool gemerkt() const { return geschuetzt || login; }
+
+  std::optional<std::string> geschuetzt, login;                           // the items' secrets
+  std::array<std::optional<int>, 2> hinzufuegenStatus{}, suchenStatus{};  // [login, protected]
+  bool regel = true;
+  std::optional<std::string> regelFehler;
+  std::string bezeichnung;
+  std::vector<std::string> aufrufe;
+  std::vector<std::optional<Besitzerkontext>> kontexte;
   std::function<void()> beimLoeschen;
+
+ private:
+  std::optional<std::string>& ort(const Schluesselbundabfrage& a) {
+    return a.geschuetzt ? geschuetzt : login;
+  }
+  static std::optional<int> erzwungen(const std::array<std::optional<int>, 2>& s,
+                                      const Schluesselbundabfrage& a) {
+    return s[a.geschuetzt];
+  }
+  void notieren(const char* was, const Schluesselbundabfrage& a) {
+    aufrufe.push_back(std::string(was) + (a.geschuetzt ? " geschuetzt" : " login"));
+  }
+};
+
+// Owner confirmation with scripted outcomes, answered on the loop.
+struct BesitzerNachPlan final : Besitzerbestaetigung {
+  explicit BesitzerNachPlan(Ereignisschleife& s) : schleife(s) {}
+  void besitzerBestaetigen(const std::string& grund, Bestaetigt dann) override {
+    gruende.push_back(grund);
+    const bool ja = !antworten.empty() && antworten.front();
+    if (!antworten.empty()) antworten.pop_front();
+    auto kontext = std::make_shared<Besitzerkontext>(Besitzerkontext{.bestaetigt = ja});
+    schleife.posten([dann = std::move(dann), ja, kontext] { dann(ja, kontext); });
+  }
+  Ereignisschleife& schleife;
+  std::deque<bool> antworten;  // then refused
+  std::vector<std::string> gruende;
 };
 
 }  // namespace tw

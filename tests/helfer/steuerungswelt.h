@@ -38,7 +38,8 @@ class Steuerungswelt {
   DialogeNachPlan dialoge;
   AblageMitschnitt ablage;
   AnwendungMitschnitt anwendung;
-  SpeicherAttrappe speicher;
+  SchluesselbundAttrappe schluesselbund;
+  BesitzerNachPlan besitzer{schleife};
   Steuerungsdienste dienste;
 
   std::deque<Zustand> schnappschuesse;  // what the next collections return

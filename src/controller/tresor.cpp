@@ -1,0 +1,110 @@
+// The vault actions of the menu: unlock (with the remembered passphrase
+// behind the owner's confirmation, or typed), lock and forget.
+
+#include <memory>
+
+#include "controller/steuerung.h"
+#include "status/abrufen.h"
+#include "vault/passphrase.h"
+
+namespace tw {
+namespace {
+
+constexpr std::string_view bestaetigungsGrund = "den Tresor von Taler Wacht zu entsperren";
+constexpr std::string_view ersterHinweis = "Die Passphrase geht nur an das Programm auf diesem Rechner.";
+constexpr std::string_view falscherHinweis = "Die Passphrase war nicht richtig. Noch einmal?";
+constexpr std::string_view stummerHinweis =
+    "Das Programm auf diesem Rechner hat nicht geantwortet. Noch einmal?";
+
+struct Ergebnis {
+  bool ok = false;
+  bool beantwortet = false;  // some page gave an HTTP answer
+};
+
+// Every page gets the passphrase, also after one has taken it.
+Ergebnis senden(const std::vector<Url>& seiten, const Geheimnis& passphrase) {
+  Ergebnis e;
+  const Geheimnis koerper = formular("passphrase", passphrase);
+  for (const auto& seite : seiten) {
+    const auto status = abrufen(seite.mitKomponente("entsperren"), koerper).status;
+    e.ok = e.ok || status == 200;
+    e.beantwortet = e.beantwortet || status != 0;
+  }
+  return e;
+}
+
+}  // namespace
+
+void Steuerung::tresorEntsperren() {
+  if (!passphraseGemerkt(o_.schluesselbund)) {
+    passphraseErfragen(std::nullopt);
+    return;
+  }
+  o_.besitzer.besitzerBestaetigen(
+      std::string(bestaetigungsGrund), [this](bool bestaetigt, std::shared_ptr<Besitzerkontext> kontext) {
+        if (!bestaetigt) return;
+        // The read may show the keyring's own unlock prompt: off the main loop.
+        o_.schleife.imHintergrund(
+            Dringlichkeit::nutzer,
+            [this, kontext, seiten = zustand_.seiten, &bund = o_.schluesselbund, &schleife = o_.schleife] {
+              auto passphrase = passphraseLesen(bund, kontext.get());
+              if (!passphrase) return;
+              const Ergebnis e = senden(seiten, *passphrase);
+              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet); });
+            });
+      });
+}
+
+void Steuerung::passphraseErfragen(std::optional<std::string> hinweis) {
+  Hinweis dialog{.nachricht = "Tresor entsperren",
+                 .text = hinweis.value_or(std::string(ersterHinweis)),
+                 .knoepfe = {"Entsperren", "Abbrechen"},
+                 .tresorBild = true,
+                 .kaestchen = "Im Schlüsselbund merken — künftig Fingerabdruck oder Anmeldepasswort"};
+  Eingabe eingabe = o_.dialoge.passphraseFragen(dialog);
+  if (eingabe.knopf != ersterKnopf || eingabe.passphrase.empty()) return;
+  entsperrenMit(std::move(eingabe.passphrase), eingabe.kaestchen);
+}
+
+void Steuerung::entsperrenMit(Geheimnis passphrase, bool merken) {
+  o_.schleife.imHintergrund(Dringlichkeit::nutzer,
+                            [this, seiten = zustand_.seiten, merken,
+                             passphrase = std::make_shared<Geheimnis>(std::move(passphrase)),
+                             &bund = o_.schluesselbund, &schleife = o_.schleife] {
+                              const Ergebnis e = senden(seiten, *passphrase);
+                              // Stored here rather than on the main loop: the keyring may ask to be unlocked
+                              // first.
+                              if (e.ok && merken) passphraseMerken(bund, *passphrase);
+                              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet); });
+                            });
+}
+
+void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet) {
+  if (ok) {
+    aktualisieren();
+    return;
+  }
+  // Only a page that answered can have refused the passphrase; silence says nothing about it.
+  if (!beantwortet) {
+    passphraseErfragen(std::string(stummerHinweis));
+    return;
+  }
+  if (passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
+  passphraseErfragen(std::string(falscherHinweis));
+}
+
+void Steuerung::tresorSperren() {
+  o_.schleife.imHintergrund(Dringlichkeit::hilfsarbeit,
+                            [this, seiten = zustand_.seiten, &schleife = o_.schleife] {
+                              for (const auto& seite : seiten)
+                                abrufen(seite.mitKomponente("sperren"), "POST");
+                              schleife.posten([this] { aktualisieren(); });
+                            });
+}
+
+void Steuerung::passphraseVergessenKlick() {
+  passphraseVergessen(o_.schluesselbund);
+  zeichnen();
+}
+
+}  // namespace tw

@@ -1,0 +1,48 @@
+#pragma once
+// Seam: the four item calls of the keyring and their status codes.
+// Linux: the Secret Service through libsecret. Tests: an in-memory keyring
+// whose statuses can be switched.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "vault/besitzerbestaetigung.h"
+#include "vault/geheimnis.h"
+
+namespace tw {
+
+inline constexpr int errSecSuccess = 0;
+inline constexpr int errSecItemNotFound = -25300;
+inline constexpr int errSecDuplicateItem = -25299;
+inline constexpr int errSecInteractionNotAllowed = -25308;
+
+// The identity of the remembered passphrase: service, account and place.
+struct Schluesselbundabfrage {
+  std::string dienst;
+  std::string konto;
+  bool geschuetzt = false;  // the protected place, whose every read needs the owner
+  bool operator==(const Schluesselbundabfrage&) const = default;
+};
+
+struct Suche {
+  // The owner's confirmation; with one the keyring may ask to unlock itself.
+  const Besitzerkontext* kontext = nullptr;
+  bool mitDaten = false;  // false: only whether the item exists
+};
+
+struct Schluesselbund {
+  virtual ~Schluesselbund() = default;
+  // The rule that guards the protected place. False with a description (or
+  // none) when it cannot be made.
+  virtual bool zugriffsregelErstellen(std::optional<std::string>& fehler) = 0;
+  virtual int hinzufuegen(const Schluesselbundabfrage& abfrage, std::string_view label,
+                          const Geheimnis& daten) = 0;
+  // `daten` receives the secret when `suche.mitDaten` and the status is 0.
+  virtual int suchen(const Schluesselbundabfrage& abfrage, const Suche& suche, Geheimnis* daten) = 0;
+  virtual int aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) = 0;
+  virtual int loeschen(const Schluesselbundabfrage& abfrage) = 0;
+};
+
+}  // namespace tw
