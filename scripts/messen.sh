@@ -8,6 +8,8 @@ cmake --build build/messung
 for programm in sammeln_perftest signaturtor_perftest zeichnen_perftest; do
   build/messung/src/$programm --benchmark_report_aggregates_only=true "$@"
 done
+# The keyring is measured against a gnome-keyring of its own, in a test world.
+dbus-run-session -- scripts/testumgebung.sh build/messung/src/libsecret_perftest "$@"
 
 # The running app, idle on a virtual display with a tray host and the
 # stand-in server, in a temporary home.

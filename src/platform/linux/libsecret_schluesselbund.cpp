@@ -1,0 +1,634 @@
+// The keyring on the Secret Service. One thread of ours owns the bus
+// connection and the Secret Service proxy with its session; each item call
+// runs there as a chain of asynchronous D-Bus calls while the caller waits,
+// bounded, so that a daemon that hangs or is missing never blocks the menu.
+//
+// Calls go to the unique name that owns org.freedesktop.secrets, never to
+// the well-known name: a bus can start a missing daemon for a call to the
+// well-known name, and the app must never be the one that starts it.
+//
+// Statuses besides those of vault/schluesselbund.h:
+//   -25291 (errSecNotAvailable)      no session bus, no Secret Service on it, or no answer within the bound
+//   -25294 (errSecNoSuchKeychain)    there is no default collection to store into
+//   -128   (errSecUserCanceled)      the desktop's unlock prompt was dismissed
+//   -2070  (errSecInternalComponent) any other error of the service
+//   -50    (errSecParam)             service, account or label not UTF-8
+
+#define SECRET_API_SUBJECT_TO_CHANGE
+#include "platform/linux/libsecret_schluesselbund.h"
+
+#include <gio/gio.h>
+#include <libsecret/secret.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+#include "app/konstanten.h"
+#include "app/protokoll.h"
+
+namespace tw {
+namespace {
+
+constexpr int errSecParam = -50;
+constexpr int errSecUserCanceled = -128;
+constexpr int errSecInternalComponent = -2070;
+constexpr int errSecNotAvailable = -25291;
+constexpr int errSecNoSuchKeychain = -25294;
+
+constexpr const char* dienstName = "org.freedesktop.secrets";
+constexpr const char* dienstPfad = "/org/freedesktop/secrets";
+constexpr const char* dienstSchnittstelle = "org.freedesktop.Secret.Service";
+constexpr const char* eintragSchnittstelle = "org.freedesktop.Secret.Item";
+// The login place: whichever collection the "default" alias names.
+constexpr const char* anmeldeSammlung = "/org/freedesktop/secrets/aliases/default";
+
+// The desktop's unlock prompt waits for a person. Still bounded: a daemon
+// that stops while it is open would otherwise hold the reading worker for good.
+constexpr std::chrono::milliseconds entsperrFrist = std::chrono::minutes(2);
+// Opening the proxy and its session; callers stop waiting long before.
+constexpr std::chrono::milliseconds oeffnenFrist = std::chrono::seconds(10);
+// How long the ending thread waits for calls still under way.
+constexpr std::chrono::milliseconds schlussFrist = std::chrono::seconds(2);
+
+using Uhr = std::chrono::steady_clock;
+using Pfade = std::vector<std::string>;
+using Wert = std::shared_ptr<SecretValue>;
+using Dienst = std::shared_ptr<SecretService>;
+
+// One call of the seam: what the thread reports and how long the caller waits.
+struct Auftrag {
+  explicit Auftrag(std::chrono::milliseconds grenze) : frist(Uhr::now() + grenze) {}
+  ~Auftrag() {
+    g_object_unref(abbruch);
+    if (wert) secret_value_unref(wert);
+  }
+  void verlaengern(std::chrono::milliseconds dauer) {
+    std::lock_guard lock(schloss);
+    frist = Uhr::now() + dauer;
+    gemeldet.notify_all();
+  }
+
+  GCancellable* const abbruch = g_cancellable_new();
+  std::mutex schloss;
+  std::condition_variable gemeldet;
+  Uhr::time_point frist;        // guarded by schloss
+  std::optional<int> status;    // guarded by schloss
+  std::string grund;            // why it failed, for the log
+  SecretValue* wert = nullptr;  // the secret read, in libsecret's unpageable memory
+};
+
+// GIO callbacks that continue with a C++ function.
+using Weiter = std::function<void(GObject* quelle, GAsyncResult* ergebnis)>;
+void weiterleiten(GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
+  const std::unique_ptr<Weiter> weiter(static_cast<Weiter*>(daten));
+  (*weiter)(quelle, ergebnis);
+}
+gpointer rueckruf(Weiter weiter) { return new Weiter(std::move(weiter)); }
+
+bool fernerFehler(const GError* fehler, const char* name) {
+  g_autofree gchar* entfernt = g_dbus_error_get_remote_error(fehler);
+  return entfernt && std::strcmp(entfernt, name) == 0;
+}
+
+// `keinObjekt`: what a missing object means for this call.
+int statusFuer(const GError* fehler, int keinObjekt) {
+  if (g_error_matches(fehler, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
+      fernerFehler(fehler, "org.freedesktop.Secret.Error.IsLocked"))
+    return errSecInteractionNotAllowed;
+  if (g_error_matches(fehler, SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT) ||
+      fernerFehler(fehler, "org.freedesktop.Secret.Error.NoSuchObject") ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_OBJECT) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD))
+    return keinObjekt;
+  if (fehler->domain == G_IO_ERROR || g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT) ||
+      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_DISCONNECTED))
+    return errSecNotAvailable;
+  return errSecInternalComponent;
+}
+
+// The two attributes that make up the item's identity, nothing else.
+GVariant* merkmale(const Schluesselbundabfrage& abfrage) {
+  GVariantBuilder merkmale;
+  g_variant_builder_init(&merkmale, G_VARIANT_TYPE("a{ss}"));
+  g_variant_builder_add(&merkmale, "{ss}", "service", abfrage.dienst.c_str());
+  g_variant_builder_add(&merkmale, "{ss}", "account", abfrage.konto.c_str());
+  return g_variant_builder_end(&merkmale);
+}
+
+Pfade alsPfade(const gchar* const* liste) {
+  Pfade pfade;
+  for (; liste && *liste; ++liste) pfade.emplace_back(*liste);
+  return pfade;
+}
+
+bool gueltigerText(std::string_view text) { return g_utf8_validate(text.data(), text.size(), nullptr); }
+
+bool gueltig(const Schluesselbundabfrage& abfrage) {
+  if (gueltigerText(abfrage.dienst) && gueltigerText(abfrage.konto)) return true;
+  protokollieren("Schlüsselbund: Dienst oder Konto ist kein gültiges UTF-8");
+  return false;
+}
+
+}  // namespace
+
+struct LibsecretSchluesselbund::Faden {
+  Faden() : faden_([this] { lauf(); }) {}
+  ~Faden();
+  Faden(const Faden&) = delete;
+  Faden& operator=(const Faden&) = delete;
+
+  // Runs `arbeit` on the thread and waits for its status, at most `grenze`
+  // unless the work extends it. A secret read goes to `daten`.
+  int ausfuehren(std::chrono::milliseconds grenze, std::function<void(std::shared_ptr<Auftrag>)> arbeit,
+                 Geheimnis* daten = nullptr);
+
+  // The item calls, on the thread.
+  void suchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, bool mitDaten,
+              bool entsperren);
+  void hinzufuegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label,
+                   Wert wert);
+  void aktualisieren(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, Wert wert);
+  void loeschen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
+
+ private:
+  void lauf();
+  void schicken(std::function<void()> arbeit);
+  void fertig(std::shared_ptr<Auftrag> a, int status, std::string grund = {}, SecretValue* wert = nullptr);
+  void scheitern(std::shared_ptr<Auftrag> a, const GError* fehler, int keinObjekt) {
+    fertig(std::move(a), statusFuer(fehler, keinObjekt), fehler->message);
+  }
+  void melden(int status, const std::string& grund);
+
+  void besitzerKennen(std::function<void(const char* fehler)> weiter);
+  void besitzerFragen();
+  void besitzerBekannt(const char* fehler);
+  static void besitzerWechselte(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
+                                GVariant* parameter, gpointer selbst);
+  void dienstOeffnen(std::shared_ptr<Auftrag> a, std::function<void(Dienst)> weiter);
+  void dienstGeoeffnet(GAsyncResult* ergebnis);
+
+  void rufen(std::shared_ptr<Auftrag> a, const std::string& pfad, const char* schnittstelle,
+             const char* methode, GVariant* parameter, const char* antwortTyp, int keinObjekt,
+             std::function<void(GVariant*)> weiter);
+  void pfadeSuchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage,
+                   std::function<void(Pfade offen, Pfade gesperrt)> weiter);
+  void geheimnisLesen(std::shared_ptr<Auftrag> a, const std::string& pfad);
+  // A prompt the service offers instead of acting: never shown, dropped.
+  void aufforderungVerwerfen(const char* pfad);
+
+  GMainContext* const kontext_ = g_main_context_new();
+  GCancellable* const schluss_ = g_cancellable_new();
+  // A failure streak has been logged; set by the callers, not the thread.
+  std::atomic<bool> gestoert_{false};
+
+  // Only on the thread from here on.
+  GDBusConnection* bus_ = nullptr;
+  guint abo_ = 0;
+  std::string besitzer_;  // the unique name owning org.freedesktop.secrets, or empty
+  bool besitzerBekannt_ = false;
+  bool fragt_ = false;
+  unsigned wechsel_ = 0;  // owner changes seen, so that an older answer does not win
+  std::vector<std::function<void(const char*)>> wartenAufBesitzer_;
+  SecretService* dienst_ = nullptr;         // with a session, for the current owner only
+  GCancellable* oeffnenAbbruch_ = nullptr;  // while the proxy is being opened
+  GSource* oeffnenUhr_ = nullptr;
+  std::string oeffnetFuer_;
+  std::vector<std::function<void(Dienst, const GError*)>> wartenAufDienst_;
+  std::set<std::shared_ptr<Auftrag>> laufend_;
+  bool ende_ = false;
+  bool aufgegeben_ = false;
+
+  std::thread faden_;  // last, so that it starts with everything above in place
+};
+
+LibsecretSchluesselbund::Faden::~Faden() {
+  schicken([this] {
+    ende_ = true;
+    for (const auto& a : std::set(laufend_)) g_cancellable_cancel(a->abbruch);
+    g_cancellable_cancel(schluss_);
+    if (oeffnenAbbruch_) g_cancellable_cancel(oeffnenAbbruch_);
+    GSource* uhr = g_timeout_source_new(schlussFrist.count());
+    g_source_set_callback(
+        uhr,
+        +[](gpointer selbst) -> gboolean {
+          static_cast<Faden*>(selbst)->aufgegeben_ = true;
+          return G_SOURCE_REMOVE;
+        },
+        this, nullptr);
+    g_source_attach(uhr, kontext_);
+    g_source_unref(uhr);
+  });
+  faden_.join();
+  g_object_unref(schluss_);
+  g_main_context_unref(kontext_);
+}
+
+void LibsecretSchluesselbund::Faden::lauf() {
+  g_main_context_push_thread_default(kontext_);
+  while (!ende_ || (!aufgegeben_ && (!laufend_.empty() || fragt_ || oeffnenAbbruch_)))
+    g_main_context_iteration(kontext_, TRUE);
+  if (abo_) g_dbus_connection_signal_unsubscribe(bus_, abo_);
+  g_clear_object(&dienst_);
+  g_clear_object(&bus_);
+  while (g_main_context_iteration(kontext_, FALSE)) {
+  }
+  g_main_context_pop_thread_default(kontext_);
+}
+
+void LibsecretSchluesselbund::Faden::schicken(std::function<void()> arbeit) {
+  using Arbeit = std::function<void()>;
+  GSource* quelle = g_idle_source_new();
+  g_source_set_callback(
+      quelle,
+      +[](gpointer arbeit) -> gboolean {
+        (*static_cast<Arbeit*>(arbeit))();
+        return G_SOURCE_REMOVE;
+      },
+      new Arbeit(std::move(arbeit)), +[](gpointer arbeit) { delete static_cast<Arbeit*>(arbeit); });
+  g_source_attach(quelle, kontext_);
+  g_source_unref(quelle);
+}
+
+int LibsecretSchluesselbund::Faden::ausfuehren(std::chrono::milliseconds grenze,
+                                               std::function<void(std::shared_ptr<Auftrag>)> arbeit,
+                                               Geheimnis* daten) {
+  const auto beginn = Uhr::now();
+  auto a = std::make_shared<Auftrag>(grenze);
+  schicken([this, a, arbeit = std::move(arbeit)] {
+    laufend_.insert(a);
+    arbeit(a);
+  });
+  int status = errSecNotAvailable;
+  std::string grund;
+  bool beantwortet = false;
+  {
+    std::unique_lock lock(a->schloss);
+    while (!a->status && Uhr::now() < a->frist) a->gemeldet.wait_until(lock, a->frist);
+    beantwortet = a->status.has_value();
+    if (beantwortet) {
+      status = *a->status;
+      grund = a->grund;
+      if (status == errSecSuccess && daten && a->wert) {
+        // Straight from libsecret's memory into ours, no copy in between.
+        gsize laenge = 0;
+        const gchar* text = secret_value_get(a->wert, &laenge);
+        daten->leeren();
+        daten->reservieren(laenge);
+        daten->anhaengen(std::string_view(text, laenge));
+      }
+    }
+  }
+  if (!beantwortet) {
+    g_cancellable_cancel(a->abbruch);
+    const auto dauer = std::chrono::duration_cast<std::chrono::milliseconds>(Uhr::now() - beginn);
+    grund = "keine Antwort nach " + std::to_string(dauer.count()) + " ms";
+  }
+  melden(status, grund);
+  return status;
+}
+
+// One line per streak of failures: a menu asks on every redraw.
+void LibsecretSchluesselbund::Faden::melden(int status, const std::string& grund) {
+  const bool antwortete = status == errSecSuccess || status == errSecItemNotFound ||
+                          status == errSecDuplicateItem || status == errSecInteractionNotAllowed ||
+                          status == errSecUserCanceled;
+  if (antwortete) {
+    gestoert_ = false;
+  } else if (!gestoert_.exchange(true)) {
+    protokollieren("Schlüsselbund nicht nutzbar (" + grund +
+                   ") — gemerkte Passphrase gilt als nicht vorhanden");
+  }
+}
+
+void LibsecretSchluesselbund::Faden::fertig(std::shared_ptr<Auftrag> a, int status, std::string grund,
+                                            SecretValue* wert) {
+  if (laufend_.erase(a) == 0) {  // already reported
+    if (wert) secret_value_unref(wert);
+    return;
+  }
+  std::lock_guard lock(a->schloss);
+  a->status = status;
+  a->grund = std::move(grund);
+  a->wert = wert;
+  a->gemeldet.notify_all();
+}
+
+void LibsecretSchluesselbund::Faden::besitzerKennen(std::function<void(const char* fehler)> weiter) {
+  if (besitzerBekannt_) return weiter(nullptr);
+  wartenAufBesitzer_.push_back(std::move(weiter));
+  if (fragt_) return;
+  fragt_ = true;
+  if (bus_) return besitzerFragen();
+  g_bus_get(G_BUS_TYPE_SESSION, schluss_, weiterleiten, rueckruf([this](GObject*, GAsyncResult* ergebnis) {
+              g_autoptr(GError) fehler = nullptr;
+              bus_ = g_bus_get_finish(ergebnis, &fehler);
+              if (!bus_) return besitzerBekannt(("Sitzungsbus: " + std::string(fehler->message)).c_str());
+              // Follows the owner from now on: a daemon that ends or restarts needs a new proxy.
+              abo_ = g_dbus_connection_signal_subscribe(bus_, "org.freedesktop.DBus", "org.freedesktop.DBus",
+                                                        "NameOwnerChanged", "/org/freedesktop/DBus",
+                                                        dienstName, G_DBUS_SIGNAL_FLAGS_NONE,
+                                                        besitzerWechselte, this, nullptr);
+              besitzerFragen();
+            }));
+}
+
+void LibsecretSchluesselbund::Faden::besitzerFragen() {
+  const unsigned stand = wechsel_;
+  g_dbus_connection_call(
+      bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetNameOwner",
+      g_variant_new("(s)", dienstName), G_VARIANT_TYPE("(s)"), G_DBUS_CALL_FLAGS_NONE, -1, schluss_,
+      weiterleiten, rueckruf([this, stand](GObject* quelle, GAsyncResult* ergebnis) {
+        g_autoptr(GError) fehler = nullptr;
+        g_autoptr(GVariant) antwort =
+            g_dbus_connection_call_finish(G_DBUS_CONNECTION(quelle), ergebnis, &fehler);
+        if (!antwort && !g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER))
+          return besitzerBekannt(fehler->message);
+        if (stand == wechsel_) {
+          const gchar* besitzer = "";
+          if (antwort) g_variant_get(antwort, "(&s)", &besitzer);
+          besitzer_ = besitzer;
+        }
+        besitzerBekannt(nullptr);
+      }));
+}
+
+void LibsecretSchluesselbund::Faden::besitzerBekannt(const char* fehler) {
+  fragt_ = false;
+  besitzerBekannt_ = fehler == nullptr;
+  auto wartende = std::move(wartenAufBesitzer_);
+  wartenAufBesitzer_.clear();
+  for (auto& weiter : wartende) weiter(fehler);
+}
+
+void LibsecretSchluesselbund::Faden::besitzerWechselte(GDBusConnection*, const gchar*, const gchar*,
+                                                       const gchar*, const gchar*, GVariant* parameter,
+                                                       gpointer selbst) {
+  if (!g_variant_is_of_type(parameter, G_VARIANT_TYPE("(sss)"))) return;
+  auto& faden = *static_cast<Faden*>(selbst);
+  const gchar *name, *alt, *neu;
+  g_variant_get(parameter, "(&s&s&s)", &name, &alt, &neu);
+  ++faden.wechsel_;
+  faden.besitzer_ = neu;
+  // A session belongs to the daemon that opened it.
+  g_clear_object(&faden.dienst_);
+}
+
+void LibsecretSchluesselbund::Faden::dienstOeffnen(std::shared_ptr<Auftrag> a,
+                                                   std::function<void(Dienst)> weiter) {
+  if (dienst_) return weiter(Dienst(SECRET_SERVICE(g_object_ref(dienst_)), g_object_unref));
+  wartenAufDienst_.push_back([this, a, weiter = std::move(weiter)](Dienst dienst, const GError* fehler) {
+    if (dienst) return weiter(std::move(dienst));
+    scheitern(a, fehler, errSecNotAvailable);
+  });
+  if (oeffnenAbbruch_) return;
+  oeffnenAbbruch_ = g_cancellable_new();
+  oeffnetFuer_ = besitzer_;
+  oeffnenUhr_ = g_timeout_source_new(oeffnenFrist.count());
+  g_source_set_callback(
+      oeffnenUhr_,
+      +[](gpointer abbruch) -> gboolean {
+        g_cancellable_cancel(G_CANCELLABLE(abbruch));
+        return G_SOURCE_REMOVE;
+      },
+      oeffnenAbbruch_, nullptr);
+  g_source_attach(oeffnenUhr_, kontext_);
+  secret_service_open(SECRET_TYPE_SERVICE, besitzer_.c_str(), SECRET_SERVICE_OPEN_SESSION, oeffnenAbbruch_,
+                      weiterleiten,
+                      rueckruf([this](GObject*, GAsyncResult* ergebnis) { dienstGeoeffnet(ergebnis); }));
+}
+
+void LibsecretSchluesselbund::Faden::dienstGeoeffnet(GAsyncResult* ergebnis) {
+  g_autoptr(GError) fehler = nullptr;
+  SecretService* dienst = secret_service_open_finish(ergebnis, &fehler);
+  g_source_destroy(oeffnenUhr_);
+  g_source_unref(oeffnenUhr_);
+  oeffnenUhr_ = nullptr;
+  g_clear_object(&oeffnenAbbruch_);
+  if (dienst && oeffnetFuer_ != besitzer_) {
+    g_object_unref(dienst);
+    dienst = nullptr;
+    g_set_error_literal(&fehler, G_IO_ERROR, G_IO_ERROR_CLOSED,
+                        "Schlüsselbund-Dienst während des Öffnens ersetzt");
+  }
+  g_clear_object(&dienst_);
+  dienst_ = dienst;
+  auto wartende = std::move(wartenAufDienst_);
+  wartenAufDienst_.clear();
+  for (auto& weiter : wartende)
+    weiter(dienst ? Dienst(SECRET_SERVICE(g_object_ref(dienst)), g_object_unref) : nullptr, fehler);
+}
+
+void LibsecretSchluesselbund::Faden::rufen(std::shared_ptr<Auftrag> a, const std::string& pfad,
+                                           const char* schnittstelle, const char* methode,
+                                           GVariant* parameter, const char* antwortTyp, int keinObjekt,
+                                           std::function<void(GVariant*)> weiter) {
+  if (besitzer_.empty()) {
+    if (parameter) g_variant_unref(g_variant_ref_sink(parameter));
+    return fertig(a, errSecNotAvailable, "Schlüsselbund-Dienst hat sich abgemeldet");
+  }
+  g_dbus_connection_call(
+      bus_, besitzer_.c_str(), pfad.c_str(), schnittstelle, methode, parameter, G_VARIANT_TYPE(antwortTyp),
+      G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, a->abbruch, weiterleiten,
+      rueckruf([this, a, keinObjekt, weiter = std::move(weiter)](GObject* quelle, GAsyncResult* ergebnis) {
+        g_autoptr(GError) fehler = nullptr;
+        g_autoptr(GVariant) antwort =
+            g_dbus_connection_call_finish(G_DBUS_CONNECTION(quelle), ergebnis, &fehler);
+        if (!antwort) return scheitern(a, fehler, keinObjekt);
+        weiter(antwort);
+      }));
+}
+
+void LibsecretSchluesselbund::Faden::pfadeSuchen(std::shared_ptr<Auftrag> a,
+                                                 const Schluesselbundabfrage& abfrage,
+                                                 std::function<void(Pfade offen, Pfade gesperrt)> weiter) {
+  besitzerKennen([this, a, abfrage, weiter = std::move(weiter)](const char* fehler) {
+    if (fehler) return fertig(a, errSecNotAvailable, fehler);
+    if (besitzer_.empty())
+      return fertig(a, errSecNotAvailable, "kein Dienst org.freedesktop.secrets am Sitzungsbus");
+    // Across all collections, as secret-tool looks: items in locked ones are listed apart.
+    rufen(a, dienstPfad, dienstSchnittstelle, "SearchItems", g_variant_new("(@a{ss})", merkmale(abfrage)),
+          "(aoao)", errSecInternalComponent, [weiter](GVariant* antwort) {
+            g_autofree const gchar** offen = nullptr;
+            g_autofree const gchar** gesperrt = nullptr;
+            g_variant_get(antwort, "(^a&o^a&o)", &offen, &gesperrt);
+            weiter(alsPfade(offen), alsPfade(gesperrt));
+          });
+  });
+}
+
+void LibsecretSchluesselbund::Faden::geheimnisLesen(std::shared_ptr<Auftrag> a, const std::string& pfad) {
+  dienstOeffnen(a, [this, a, pfad](Dienst dienst) {
+    secret_service_get_secret_for_dbus_path(
+        dienst.get(), pfad.c_str(), a->abbruch, weiterleiten,
+        rueckruf([this, a, dienst](GObject*, GAsyncResult* ergebnis) {
+          g_autoptr(GError) fehler = nullptr;
+          SecretValue* wert = secret_service_get_secret_for_dbus_path_finish(dienst.get(), ergebnis, &fehler);
+          if (fehler) return scheitern(a, fehler, errSecItemNotFound);
+          // Gone or locked again since the search.
+          if (!wert) return fertig(a, errSecItemNotFound);
+          fertig(a, errSecSuccess, {}, wert);
+        }));
+  });
+}
+
+void LibsecretSchluesselbund::Faden::aufforderungVerwerfen(const char* pfad) {
+  g_dbus_connection_call(bus_, besitzer_.c_str(), pfad, "org.freedesktop.Secret.Prompt", "Dismiss", nullptr,
+                         nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr, nullptr, nullptr);
+}
+
+void LibsecretSchluesselbund::Faden::suchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage,
+                                            bool mitDaten, bool entsperren) {
+  pfadeSuchen(a, abfrage, [this, a, mitDaten, entsperren](Pfade offen, Pfade gesperrt) {
+    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    // Present even when locked: whether it exists is all a menu asks.
+    if (!mitDaten) return fertig(a, errSecSuccess);
+    if (!offen.empty()) return geheimnisLesen(a, offen.front());
+    if (!entsperren) return fertig(a, errSecInteractionNotAllowed);
+    dienstOeffnen(a, [this, a, pfad = gesperrt.front()](Dienst dienst) {
+      a->verlaengern(entsperrFrist);
+      const gchar* pfade[] = {pfad.c_str(), nullptr};
+      secret_service_unlock_dbus_paths(dienst.get(), pfade, a->abbruch, weiterleiten,
+                                       rueckruf([this, a, dienst, pfad](GObject*, GAsyncResult* ergebnis) {
+                                         g_autoptr(GError) fehler = nullptr;
+                                         g_auto(GStrv) entsperrt = nullptr;
+                                         const gint anzahl = secret_service_unlock_dbus_paths_finish(
+                                             dienst.get(), ergebnis, &entsperrt, &fehler);
+                                         if (fehler) return scheitern(a, fehler, errSecItemNotFound);
+                                         if (anzahl == 0) return fertig(a, errSecUserCanceled);
+                                         geheimnisLesen(a, pfad);
+                                       }));
+    });
+  });
+}
+
+void LibsecretSchluesselbund::Faden::hinzufuegen(std::shared_ptr<Auftrag> a,
+                                                 const Schluesselbundabfrage& abfrage, std::string label,
+                                                 Wert wert) {
+  pfadeSuchen(a, abfrage, [this, a, abfrage, label, wert](Pfade offen, Pfade gesperrt) {
+    if (!offen.empty() || !gesperrt.empty()) return fertig(a, errSecDuplicateItem);
+    dienstOeffnen(a, [this, a, abfrage, label, wert](Dienst dienst) {
+      GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
+      if (!geheimnis) return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
+      GVariantBuilder eigenschaften;
+      g_variant_builder_init(&eigenschaften, G_VARIANT_TYPE("a{sv}"));
+      g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Label",
+                            g_variant_new_string(label.c_str()));
+      g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Attributes",
+                            merkmale(abfrage));
+      // The raw call, not libsecret's: a locked collection answers with a
+      // prompt, which is dropped rather than shown.
+      rufen(a, anmeldeSammlung, "org.freedesktop.Secret.Collection", "CreateItem",
+            g_variant_new("(a{sv}@(oayays)b)", &eigenschaften, geheimnis, FALSE), "(oo)",
+            errSecNoSuchKeychain, [this, a](GVariant* antwort) {
+              const gchar *eintrag, *aufforderung;
+              g_variant_get(antwort, "(&o&o)", &eintrag, &aufforderung);
+              if (std::strcmp(aufforderung, "/") == 0) return fertig(a, errSecSuccess);
+              aufforderungVerwerfen(aufforderung);
+              fertig(a, errSecInteractionNotAllowed);
+            });
+    });
+  });
+}
+
+void LibsecretSchluesselbund::Faden::aktualisieren(std::shared_ptr<Auftrag> a,
+                                                   const Schluesselbundabfrage& abfrage, Wert wert) {
+  pfadeSuchen(a, abfrage, [this, a, wert](Pfade offen, Pfade gesperrt) {
+    if (offen.empty()) return fertig(a, gesperrt.empty() ? errSecItemNotFound : errSecInteractionNotAllowed);
+    dienstOeffnen(a, [this, a, wert, offen](Dienst dienst) {
+      // Every match, so that a later read cannot find an older secret.
+      auto uebrig = std::make_shared<std::size_t>(offen.size());
+      for (const auto& pfad : offen) {
+        GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
+        if (!geheimnis) return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
+        rufen(a, pfad, eintragSchnittstelle, "SetSecret", g_variant_new("(@(oayays))", geheimnis), "()",
+              errSecItemNotFound, [this, a, uebrig](GVariant*) {
+                if (--*uebrig == 0) fertig(a, errSecSuccess);
+              });
+      }
+    });
+  });
+}
+
+void LibsecretSchluesselbund::Faden::loeschen(std::shared_ptr<Auftrag> a,
+                                              const Schluesselbundabfrage& abfrage) {
+  pfadeSuchen(a, abfrage, [this, a](Pfade pfade, Pfade gesperrt) {
+    pfade.insert(pfade.end(), gesperrt.begin(), gesperrt.end());
+    if (pfade.empty()) return fertig(a, errSecItemNotFound);
+    auto uebrig = std::make_shared<std::size_t>(pfade.size());
+    for (const auto& pfad : pfade) {
+      rufen(a, pfad, eintragSchnittstelle, "Delete", nullptr, "(o)", errSecItemNotFound,
+            [this, a, uebrig](GVariant* antwort) {
+              const gchar* aufforderung;
+              g_variant_get(antwort, "(&o)", &aufforderung);
+              if (std::strcmp(aufforderung, "/") != 0) {
+                aufforderungVerwerfen(aufforderung);
+                return fertig(a, errSecInteractionNotAllowed);
+              }
+              if (--*uebrig == 0) fertig(a, errSecSuccess);
+            });
+    }
+  });
+}
+
+LibsecretSchluesselbund::LibsecretSchluesselbund(std::chrono::milliseconds grenze)
+    : grenze_(grenze), faden_(std::make_shared<Faden>()) {}
+
+// Linux has no protected place, so there is no rule to make.
+bool LibsecretSchluesselbund::zugriffsregelErstellen(std::optional<std::string>&) { return true; }
+
+int LibsecretSchluesselbund::hinzufuegen(const Schluesselbundabfrage& abfrage, std::string_view label,
+                                         const Geheimnis& daten) {
+  if (abfrage.geschuetzt) return errSecMissingEntitlement;
+  if (!gueltig(abfrage)) return errSecParam;
+  if (!gueltigerText(label)) {
+    protokollieren("Schlüsselbund: Bezeichnung ist kein gültiges UTF-8");
+    return errSecParam;
+  }
+  Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
+            secret_value_unref);
+  return faden_->ausfuehren(grenze_, [f = faden_.get(), abfrage, label = std::string(label), wert](auto a) {
+    f->hinzufuegen(std::move(a), abfrage, label, wert);
+  });
+}
+
+int LibsecretSchluesselbund::suchen(const Schluesselbundabfrage& abfrage, const Suche& suche,
+                                    Geheimnis* daten) {
+  if (abfrage.geschuetzt) return errSecItemNotFound;
+  if (!gueltig(abfrage)) return errSecParam;
+  // Only right after the owner's confirmation may the desktop ask to unlock.
+  const bool entsperren = suche.kontext && suche.kontext->bestaetigt;
+  return faden_->ausfuehren(
+      grenze_,
+      [f = faden_.get(), abfrage, mitDaten = suche.mitDaten, entsperren](auto a) {
+        f->suchen(std::move(a), abfrage, mitDaten, entsperren);
+      },
+      daten);
+}
+
+int LibsecretSchluesselbund::aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) {
+  if (abfrage.geschuetzt) return errSecItemNotFound;
+  if (!gueltig(abfrage)) return errSecParam;
+  Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
+            secret_value_unref);
+  return faden_->ausfuehren(
+      grenze_, [f = faden_.get(), abfrage, wert](auto a) { f->aktualisieren(std::move(a), abfrage, wert); });
+}
+
+int LibsecretSchluesselbund::loeschen(const Schluesselbundabfrage& abfrage) {
+  if (abfrage.geschuetzt) return errSecItemNotFound;
+  if (!gueltig(abfrage)) return errSecParam;
+  return faden_->ausfuehren(grenze_,
+                            [f = faden_.get(), abfrage](auto a) { f->loeschen(std::move(a), abfrage); });
+}
+
+}  // namespace tw
