@@ -6,12 +6,14 @@
 
 #include "platform/linux/gtk/cairo_tresorbild.h"
 #include "platform/linux/gtk/fensterkuerzel.h"
+#include "platform/linux/gtk/passphrasefeld.h"
 
 namespace tw {
 namespace {
 
 constexpr const char* kaestchenDaten = "tw-kaestchen";
 constexpr int bildGroesse = 64;
+constexpr int feldBreite = 320;
 
 // An alert without buttons still needs one to be answered.
 std::vector<std::string> knoepfeVon(const Hinweis& hinweis) {
@@ -134,6 +136,39 @@ Wahl GtkDialoge::zeigen(const Hinweis& hinweis) {
     wahl.kaestchen = gtk_toggle_button_get_active(kaestchen);
   gtk_widget_destroy(GTK_WIDGET(dialog));
   return wahl;
+}
+
+Eingabe GtkDialoge::passphraseFragen(const Hinweis& hinweis) {
+  GtkDialog* dialog = dialogBauen(hinweis);
+  PassphraseFeld feld;
+  GtkWidget* spalte = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
+  gtk_widget_set_halign(spalte, GTK_ALIGN_START);
+  gtk_box_pack_start(GTK_BOX(spalte), feld.widget(), FALSE, FALSE, 0);
+  GtkBox* bereich = GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog)));
+  GtkToggleButton* kaestchen = dialogKaestchen(dialog);
+  if (kaestchen) {
+    // Moved under the field, wrapped to its width.
+    g_object_ref(kaestchen);
+    gtk_container_remove(GTK_CONTAINER(bereich), GTK_WIDGET(kaestchen));
+    gtk_box_pack_start(GTK_BOX(spalte), GTK_WIDGET(kaestchen), FALSE, FALSE, 0);
+    g_object_unref(kaestchen);
+    GtkLabel* titel = GTK_LABEL(gtk_bin_get_child(GTK_BIN(kaestchen)));
+    gtk_label_set_line_wrap(titel, TRUE);
+    gtk_label_set_max_width_chars(titel, 1);  // no wider than the request below
+    gtk_widget_set_size_request(GTK_WIDGET(kaestchen), feldBreite, -1);
+  }
+  gtk_box_pack_start(bereich, spalte, FALSE, FALSE, 0);
+  gtk_widget_show(spalte);
+  gtk_entry_set_activates_default(feld.eingabe(), TRUE);
+  // The user types at once.
+  gtk_entry_grab_focus_without_selecting(feld.eingabe());
+
+  gtk_window_present(GTK_WINDOW(dialog));
+  Eingabe eingabe{.knopf = knopfFuer(hinweis, gtk_dialog_run(dialog))};
+  if (kaestchen) eingabe.kaestchen = gtk_toggle_button_get_active(kaestchen);
+  if (eingabe.knopf == ersterKnopf) eingabe.passphrase = feld.passphrase();
+  gtk_widget_destroy(GTK_WIDGET(dialog));
+  return eingabe;
 }
 
 }  // namespace tw

@@ -11,6 +11,7 @@ namespace tw {
 class GtkDialoge final : public Dialoge {
  public:
   Wahl zeigen(const Hinweis& hinweis) override;
+  Eingabe passphraseFragen(const Hinweis& hinweis) override;
 };
 
 // The alert for `hinweis`, built but not shown; the caller destroys it with
