@@ -8,7 +8,7 @@ bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev libcurl4-o
   libpam0g-dev libsecret-tools)
 pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3
   libbenchmark-dev openssl libpam-wrapper xdotool)
-vorfuehren=(xvfb xauth dbus libglib2.0-bin)
+vorfuehren=(xvfb xauth dbus libglib2.0-bin curl)
 
 case "${1:-}" in
   bauen) gewuenscht=("${bauen[@]}") ;;

@@ -13,7 +13,7 @@ leiste="$bau/bin/taler-wacht-leiste"
 ausgabe=${TW_VORFUEHRUNG:-$bau/vorfuehrung}
 mkdir -p "$ausgabe"
 ausgabe=$(cd "$ausgabe" && pwd)
-rm -f "$ausgabe/menue.png" "$ausgabe/menue.txt"
+rm -f "$ausgabe/menue.png" "$ausgabe/menue.txt" "$ausgabe/entsperren.png"
 
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   exec dbus-run-session -- "$0" "$bau" "$@"
@@ -45,7 +45,8 @@ for _ in $(seq 100); do [ -s "$welt/anzeige" ] && break; sleep 0.1; done
 [ -s "$welt/anzeige" ] || { echo "Xvfb did not start:" >&2; cat "$welt/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$welt/anzeige")"
 
-"$leiste" --bild "$ausgabe/menue.png" --text "$ausgabe/menue.txt" --warten-auf "Für ChatGPT & Co.: läuft" &
+"$leiste" --bild "$ausgabe/menue.png" --text "$ausgabe/menue.txt" --warten-auf "Für ChatGPT & Co.: läuft" \
+  --klicken "Tresor entsperren …" --klick-bild "$ausgabe/entsperren.png" &
 leiste_pid=$!
 dienste+=($leiste_pid)
 gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
@@ -57,6 +58,24 @@ for _ in $(seq 300); do [ -s "$ausgabe/menue.png" ] && break; kill -0 "$app" 2>/
 if [ -s "$ausgabe/menue.png" ]; then
   echo "The open tray menu: $ausgabe/menue.png; its rows:"
   sed 's/^/    /' "$ausgabe/menue.txt"
+  # A vault of the stand-in's, set up and locked, so that the menu offers to unlock it.
+  seite=$("$bau/Taler Wacht.app/Contents/MacOS/taler-wacht-status" 2>/dev/null |
+    sed -n '/"eigeneSeiten"/,/]/{s/^ *"\(http[^"]*\)".*/\1/p}' | head -n1)
+  if [ -n "$seite" ]; then
+    herkunft=$(printf %s "$seite" | sed -E 's|^(https?://[^/]+).*|\1|')
+    post() {
+      curl -s -o /dev/null -X POST -H "Sec-Fetch-Site: same-origin" -H "Origin: $herkunft" \
+        --data-binary @- "${seite%/}/$1" || true
+    }
+    printf 'passphrase=%s' vorfuehrung-1 | post einrichten  # a builtin: in no argument list
+    post sperren </dev/null
+    for _ in $(seq 150); do [ -s "$ausgabe/entsperren.png" ] && break; sleep 0.1; done
+  fi
+  if [ -s "$ausgabe/entsperren.png" ]; then
+    echo "The unlock dialog: $ausgabe/entsperren.png"
+  else
+    echo "The unlock dialog did not show within 15 s." >&2
+  fi
 else
   echo "The tray menu did not show within 30 s." >&2
 fi

@@ -1,8 +1,12 @@
 #include "status/abrufen.h"
 
 #include <curl/curl.h>
+#include <malloc.h>
 #include <string.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -18,9 +22,34 @@ namespace {
 constexpr long stilleSekunden = 4;
 constexpr long grenzeMs = 5000;
 
+// libcurl copies a form body into its request buffer and frees it unwiped;
+// with these, every block it gives back is wiped first, so no passphrase lingers.
+void wischenFrei(void* block) {
+  if (!block) return;
+  ::explicit_bzero(block, ::malloc_usable_size(block));
+  std::free(block);
+}
+void* wischenNeu(void* block, size_t groesse) {
+  if (!block) return std::malloc(groesse);
+  void* neu = std::malloc(groesse ? groesse : 1);
+  if (!neu) return nullptr;
+  std::memcpy(neu, block, std::min(groesse, ::malloc_usable_size(block)));
+  wischenFrei(block);
+  return neu;
+}
+char* wischenKopie(const char* text) {
+  const size_t laenge = std::strlen(text) + 1;
+  auto* kopie = static_cast<char*>(std::malloc(laenge));
+  if (kopie) std::memcpy(kopie, text, laenge);
+  return kopie;
+}
+
 void einmalEinrichten() {
   static std::once_flag einmal;
-  std::call_once(einmal, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(einmal, [] {
+    curl_global_init_mem(CURL_GLOBAL_DEFAULT, std::malloc, wischenFrei, wischenNeu, wischenKopie,
+                         std::calloc);
+  });
 }
 
 struct HandleLoeschen {

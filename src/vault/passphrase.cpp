@@ -38,7 +38,10 @@ std::optional<Geheimnis> passphraseLesen(Schluesselbund& bund, const Besitzerkon
       errSecSuccess)
     return alsText(std::move(daten));  // undecodable bytes do not fall back
   daten.leeren();
-  if (bund.suchen(schluesselbundAbfrage(false), {.mitDaten = true}, &daten) == errSecSuccess)
+  // The confirmation also lets a locked login keyring ask to be opened; it is the only place some keyrings
+  // have.
+  if (bund.suchen(schluesselbundAbfrage(false), {.kontext = kontext, .mitDaten = true}, &daten) ==
+      errSecSuccess)
     return alsText(std::move(daten));
   return std::nullopt;
 }

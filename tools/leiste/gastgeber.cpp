@@ -44,6 +44,32 @@ void Gastgeber::auffrischen() {
     aufgeklappt_ = true;
     menue_.aufklappen(tafel_.fenster(), nullptr, [this] { aufnehmen(); });
   }
+  if (aufgenommen_) nachklicken();
+}
+
+void Gastgeber::nachklicken() {
+  if (geklickt_ || auftrag_.klicken.empty()) return;
+  for (const auto& z : zeilen_) {
+    if (!z.sichtbar || !z.aktiv || z.titel != auftrag_.klicken) continue;
+    geklickt_ = true;
+    // The open menu would cover what the click brings up.
+    if (GtkWidget* offen = gtk_grab_get_current()) gtk_menu_shell_cancel(GTK_MENU_SHELL(offen));
+    melden(klicken(eintrag_.bus, daten_.menuePfad, z.id));
+    g_timeout_add(
+        2000,
+        +[](gpointer g) -> gboolean {
+          auto* selbst = static_cast<Gastgeber*>(g);
+          if (const auto fehler = bildschirmSpeichern(selbst->auftrag_.klickBild); !fehler.empty()) {
+            selbst->melden(fehler);
+          } else {
+            std::printf("bild: %s\n", selbst->auftrag_.klickBild.c_str());
+            std::fflush(stdout);
+          }
+          return G_SOURCE_REMOVE;
+        },
+        this);
+    return;
+  }
 }
 
 bool Gastgeber::soweit() const {
@@ -53,6 +79,7 @@ bool Gastgeber::soweit() const {
 }
 
 void Gastgeber::aufnehmen() {
+  aufgenommen_ = true;
   if (!auftrag_.text.empty()) melden(textSchreiben(auftrag_.text, zeilenAlsText(zeilen_)));
   if (auftrag_.bild.empty()) return;
   if (const auto fehler = bildschirmSpeichern(auftrag_.bild); !fehler.empty()) return melden(fehler);

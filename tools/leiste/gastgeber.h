@@ -16,6 +16,8 @@ struct Auftrag {
   std::string bild;       // PNG of the screen, or empty
   std::string text;       // the menu rows as text, or empty
   std::string wartenAuf;  // a row's label must contain this; empty: any row
+  std::string klicken;    // after that, once a row has exactly this label, it is clicked
+  std::string klickBild;  // and the screen is saved here two seconds later
   bool gesetzt() const { return !bild.empty() || !text.empty(); }
 };
 
@@ -32,6 +34,7 @@ class Gastgeber {
   void auffrischen();
   bool soweit() const;
   void aufnehmen();
+  void nachklicken();
   void melden(const std::string& fehler);
 
   Eintrag eintrag_;
@@ -42,6 +45,8 @@ class Gastgeber {
   std::vector<Zeile> zeilen_;
   unsigned wecker_ = 0;
   bool aufgeklappt_ = false;
+  bool aufgenommen_ = false;
+  bool geklickt_ = false;
   std::string gemeldet_;  // the last error logged, so that it is logged once
 };
 

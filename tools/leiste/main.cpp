@@ -3,10 +3,13 @@
 // in a panel in the screen's top-right corner, with its label and menu.
 //
 //   taler-wacht-leiste [--bild <png>] [--text <file>] [--warten-auf <text>]
+//                      [--klicken <row> --klick-bild <png>]
 //
 // With --bild or --text, once a menu row contains <text> (by default: once
 // there is any row), it opens the menu, writes its rows as text and the
-// screen as PNG, prints "bild: <png>" and keeps running. SIGTERM and SIGINT
+// screen as PNG, prints "bild: <png>" and keeps running. With --klicken it
+// then clicks the row of that label once it is there and saves the screen
+// two seconds later. SIGTERM and SIGINT
 // end it with 0; 1 means no display or no watcher, 2 wrong use.
 
 #include <glib-unix.h>
@@ -25,7 +28,8 @@
 namespace {
 
 constexpr const char* gebrauch =
-    "Aufruf: taler-wacht-leiste [--bild <PNG>] [--text <Datei>] [--warten-auf <Text>]\n";
+    "Aufruf: taler-wacht-leiste [--bild <PNG>] [--text <Datei>] [--warten-auf <Text>] [--klicken <Zeile> "
+    "--klick-bild <PNG>]\n";
 
 std::optional<tw::leiste::Auftrag> aufrufLesen(int argc, char** argv) {
   tw::leiste::Auftrag auftrag;
@@ -38,9 +42,14 @@ std::optional<tw::leiste::Auftrag> aufrufLesen(int argc, char** argv) {
       auftrag.text = argv[i + 1];
     else if (name == "--warten-auf")
       auftrag.wartenAuf = argv[i + 1];
+    else if (name == "--klicken")
+      auftrag.klicken = argv[i + 1];
+    else if (name == "--klick-bild")
+      auftrag.klickBild = argv[i + 1];
     else
       return std::nullopt;
   }
+  if (auftrag.klicken.empty() != auftrag.klickBild.empty()) return std::nullopt;
   return auftrag;
 }
 

@@ -15,6 +15,8 @@
 #include "platform/linux/gtk/appindikator_anzeige.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
+#include "platform/linux/gtk/pam_bestaetigung.h"
+#include "platform/linux/libsecret_schluesselbund.h"
 #include "platform/linux/syslog_protokoll.h"
 
 namespace tw {
@@ -38,12 +40,13 @@ struct Programmende final : Anwendung {
 // The real seams, alive for the whole run.
 struct Schale {
   explicit Schale(GlibSchleife& schleife)
-      : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"), ende(schleife) {}
+      : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"), ende(schleife), besitzer(schleife) {}
   AppindikatorAnzeige anzeige;
   GtkDialoge dialoge;
   GtkZwischenablage ablage;
   Programmende ende;
-  KeinPassphrasenspeicher speicher;
+  LibsecretSchluesselbund schluesselbund;
+  PamBestaetigung besitzer;
 };
 
 }  // namespace
@@ -75,7 +78,8 @@ int Programm::main(int argc, char** argv) {
 
   static Schale schale(schleife);
   static Steuerung steuerung(
-      Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende, schale.speicher},
+      Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende, schale.schluesselbund,
+                  schale.besitzer},
       programmDienste(argumente));
   schale.ende.steuerung = &steuerung;
   steuerung.applicationDidFinishLaunching();
