@@ -10,6 +10,10 @@ for programm in sammeln_perftest signaturtor_perftest zeichnen_perftest; do
 done
 # The keyring is measured against a gnome-keyring of its own, in a test world.
 dbus-run-session -- scripts/testumgebung.sh build/messung/src/libsecret_perftest "$@"
+# Unlock, lock and forget from the menu: the app's longest pause in answering
+# its menu meanwhile, and copies of the passphrase left in its memory.
+dbus-run-session -- scripts/testumgebung.sh build/messung/src/programm_test --gtest_filter='Tresorschale.*' |
+  grep -E '^(längste|Kopien)'
 
 # The running app, idle on a virtual display with a tray host and the
 # stand-in server, in a temporary home.

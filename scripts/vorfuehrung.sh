@@ -83,6 +83,15 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
   # Figures instead of a session: CPU time over that many idle seconds, then memory.
   # Our tray host reads the menu every second, which a desktop's tray does
   # not do while nothing changes; it holds still while the app is measured.
+  # After one unlock through the dialog, typed as a person would.
+  if [ -s "$ausgabe/entsperren.png" ] && command -v xdotool >/dev/null; then
+    xdotool search --sync --onlyvisible --name '^Taler Wacht$' windowfocus --sync %@ >/dev/null
+    printf %s vorfuehrung-1 | xdotool type --file -
+    xdotool key Return
+    sleep 4
+    echo "vault after the unlock: $("$bau/Taler Wacht.app/Contents/MacOS/taler-wacht-status" 2>/dev/null |
+      sed -n 's/^ *"tresor": *"\([a-z]*\)".*/\1/p')"
+  fi
   kill -STOP "$leiste_pid"
   takte=$(getconf CLK_TCK)
   cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }

@@ -68,7 +68,7 @@ struct SchluesselbundAttrappe final : Schluesselbund {
   }
   int hinzufuegen(const Schluesselbundabfrage& a, std::string_view label, const Geheimnis& d) override {
     notieren("hinzufuegen", a);
-    if (auto s = erzwungen(hinzufuegenStatus, a)) return *s;
+    if (auto s = hinzufuegenStatus[a.geschuetzt]) return *s;
     if (ort(a)) return errSecDuplicateItem;
     ort(a) = std::string(d.text());
     bezeichnung = label;
@@ -77,16 +77,15 @@ struct SchluesselbundAttrappe final : Schluesselbund {
   int suchen(const Schluesselbundabfrage& a, const Suche& suche, Geheimnis* d) override {
     notieren(suche.mitDaten ? "lesen" : "suchen", a);
     kontexte.push_back(suche.kontext ? std::optional(*suche.kontext) : std::nullopt);
-    if (auto s = erzwungen(suchenStatus, a)) return *s;
+    if (auto s = suchenStatus[a.geschuetzt]) return *s;
     if (!ort(a)) return errSecItemNotFound;
     if (suche.mitDaten && d) *d = Geheimnis(*ort(a));
     return errSecSuccess;
   }
   int aktualisieren(const Schluesselbundabfrage& a, const Geheimnis& d) override {
     notieren("aktualisieren", a);
-    if (!ort(a)) return errSecItemNotFound;
-    ort(a) = std::string(d.text());
-    return errSecSuccess;
+    if (ort(a)) ort(a) = std::string(d.text());
+    return ort(a) ? errSecSuccess : errSecItemNotFound;
   }
   int loeschen(const Schluesselbundabfrage& a) override {
     notieren("loeschen", a);
@@ -109,10 +108,6 @@ struct SchluesselbundAttrappe final : Schluesselbund {
  private:
   std::optional<std::string>& ort(const Schluesselbundabfrage& a) {
     return a.geschuetzt ? geschuetzt : login;
-  }
-  static std::optional<int> erzwungen(const std::array<std::optional<int>, 2>& s,
-                                      const Schluesselbundabfrage& a) {
-    return s[a.geschuetzt];
   }
   void notieren(const char* was, const Schluesselbundabfrage& a) {
     aufrufe.push_back(std::string(was) + (a.geschuetzt ? " geschuetzt" : " login"));

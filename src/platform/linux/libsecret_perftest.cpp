@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fakes/protokoll_mitschnitt.h"
+#include "helfer/steuerungswelt.h"
 #include "platform/linux/libsecret_schluesselbund.h"
 #include "vault/passphrase.h"
 
@@ -34,6 +35,21 @@ void BM_PassphraseGemerkt(benchmark::State& state) {
   state.counters["worst_us"] = dauern.back();
 }
 BENCHMARK(BM_PassphraseGemerkt)->Iterations(100)->Unit(benchmark::kMicrosecond);
+
+// One menu redraw whose vault rows ask the real keyring.
+void BM_ZeichnenMitSchluesselbund(benchmark::State& state) {
+  ProtokollMitschnitt still;
+  LibsecretSchluesselbund bund;
+  passphraseMerken(bund, Geheimnis("messwert"));
+  Steuerungswelt w;
+  Steuerung s(Oberflaeche{w.schleife, w.anzeige, w.dialoge, w.ablage, w.anwendung, bund, w.besitzer}, w.dienste);
+  for (auto _ : state) {
+    s.zeichnen();
+    w.anzeige.gezeigt.clear();
+  }
+  passphraseVergessen(bund);
+}
+BENCHMARK(BM_ZeichnenMitSchluesselbund)->Unit(benchmark::kMicrosecond)->Repetitions(5);
 
 }  // namespace
 }  // namespace tw

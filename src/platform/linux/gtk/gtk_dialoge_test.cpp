@@ -9,8 +9,6 @@
 namespace tw {
 namespace {
 
-using namespace std::chrono_literals;
-
 const Hinweis frage{.nachricht = "Tresor entsperren?",
                     .text = "Die Passphrase bleibt nur im Speicher.",
                     .knoepfe = {"Entsperren", "Abbrechen", "Später"},
@@ -31,55 +29,25 @@ std::vector<GtkWidget*> knoepfe(GtkDialog* dialog) {
 
 // The responses a key press gives in the shown alert, once GTK is done with
 // it: a pressed button answers after its press animation.
-std::vector<int> antwortenAufTaste(const Hinweis& hinweis, guint taste, GdkModifierType zusatz = {}) {
+std::vector<int> antwortenAufTaste(const Hinweis& hinweis, guint wert, GdkModifierType zusatz = {}) {
   GtkDialog* dialog = dialogBauen(hinweis);
   gtk_widget_show(GTK_WIDGET(dialog));
   std::vector<int> antworten;
   g_signal_connect_swapped(dialog, "response",
                            G_CALLBACK(+[](std::vector<int>* a, int id) { a->push_back(id); }), &antworten);
-  GdkEvent* ereignis = gdk_event_new(GDK_KEY_PRESS);
-  ereignis->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(GTK_WIDGET(dialog))));
-  ereignis->key.state = zusatz;
-  ereignis->key.keyval = taste;
-  GdkKeymapKey* tasten = nullptr;
-  gint anzahl = 0;
-  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), taste, &tasten,
-                                    &anzahl);
-  ereignis->key.hardware_keycode = anzahl > 0 ? static_cast<guint16>(tasten[0].keycode) : 0;
-  g_free(tasten);
-  gdk_event_set_device(ereignis,
-                       gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-  gtk_main_do_event(ereignis);
-  gdk_event_free(ereignis);
+  taste(GTK_WIDGET(dialog), wert, zusatz);
   const auto gedrueckt = [&] {
     return std::ranges::any_of(knoepfe(dialog), [](GtkWidget* k) {
       return (gtk_widget_get_state_flags(k) & GTK_STATE_FLAG_ACTIVE) != 0;
     });
   };
-  bisZu(10s, [&] {
-    abarbeiten();
-    return !antworten.empty() || !gedrueckt();
-  });
+  bisAbgearbeitet([&] { return !antworten.empty() || !gedrueckt(); });
   gtk_widget_destroy(GTK_WIDGET(dialog));
   return antworten;
 }
 
-// Runs the alert; once it is up, `handlung` acts on it from the main loop.
 Wahl zeigenUnd(const Hinweis& hinweis, void (*handlung)(GtkDialog*)) {
-  static void (*jetzt)(GtkDialog*) = nullptr;
-  jetzt = handlung;
-  g_idle_add(
-      +[](gpointer) -> gboolean {
-        GList* fenster = gtk_window_list_toplevels();
-        for (GList* f = fenster; f; f = f->next) {
-          if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data)))
-            jetzt(GTK_DIALOG(f->data));
-        }
-        g_list_free(fenster);
-        return G_SOURCE_REMOVE;
-      },
-      nullptr);
-  return GtkDialoge().zeigen(hinweis);
+  return imDialog(handlung, [&] { return GtkDialoge().zeigen(hinweis); });
 }
 
 }  // namespace

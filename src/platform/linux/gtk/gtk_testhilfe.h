@@ -1,10 +1,12 @@
 #pragma once
 // For tests of the GTK parts: GTK on the test's display, a session bus of
-// the program's own (eigenerBus), and the main context run dry.
+// the program's own (eigenerBus), the main context run dry, and keys and
+// clicks as the display would deliver them.
 
 #include <gtk/gtk.h>
 #include <stdlib.h>
 
+#include <functional>
 #include <string>
 
 #include "helfer/eigener_bus.h"
@@ -22,6 +24,83 @@ inline bool gtkBereit() {
 inline void abarbeiten() {
   while (g_main_context_iteration(nullptr, FALSE)) {
   }
+}
+
+// Dispatches until `bedingung` holds, for at most 20 s.
+inline bool bisAbgearbeitet(const std::function<bool()>& bedingung) {
+  return bisZu(std::chrono::seconds(20), [&] { return abarbeiten(), bedingung(); });
+}
+
+// The dialog on screen, or null.
+inline GtkDialog* offenerDialog() {
+  GtkDialog* dialog = nullptr;
+  GList* fenster = gtk_window_list_toplevels();
+  for (GList* f = fenster; f; f = f->next) {
+    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data))) dialog = GTK_DIALOG(f->data);
+  }
+  g_list_free(fenster);
+  return dialog;
+}
+
+inline void senden(GdkEvent* ereignis, GdkWindow* fenster) {
+  GdkSeat* sitz = gdk_display_get_default_seat(gdk_display_get_default());
+  ereignis->any.window = GDK_WINDOW(g_object_ref(fenster));
+  gdk_event_set_device(
+      ereignis, ereignis->type == GDK_KEY_PRESS ? gdk_seat_get_keyboard(sitz) : gdk_seat_get_pointer(sitz));
+  gtk_main_do_event(ereignis);
+  gdk_event_free(ereignis);
+}
+
+// A key press in the window of `fenster`. GTK's key bindings, such as Return
+// and Escape, go by the key's code.
+inline void taste(GtkWidget* fenster, guint wert, GdkModifierType zusatz = {}) {
+  GdkEvent* ereignis = gdk_event_new(GDK_KEY_PRESS);
+  ereignis->key.keyval = wert;
+  ereignis->key.state = zusatz;
+  GdkKeymapKey* tasten = nullptr;
+  gint anzahl = 0;
+  gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(gdk_display_get_default()), wert, &tasten,
+                                    &anzahl);
+  ereignis->key.hardware_keycode = anzahl > 0 ? static_cast<guint16>(tasten[0].keycode) : 0;
+  g_free(tasten);
+  senden(ereignis, gtk_widget_get_window(fenster));
+}
+
+inline void tippen(GtkWidget* fenster, const char* text) {
+  for (const char* c = text; *c; c = g_utf8_next_char(c))
+    taste(fenster, gdk_unicode_to_keyval(g_utf8_get_char(c)));
+}
+
+// A left click (press, release); returns the window's focus widget while the button is down.
+inline GtkWidget* klicken(GtkWidget* knopf) {
+  GtkWidget* waehrenddessen = nullptr;
+  for (const GdkEventType art : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
+    GdkEvent* ereignis = gdk_event_new(art);
+    ereignis->button.button = 1;
+    ereignis->button.x = ereignis->button.y = 5;
+    senden(ereignis, gtk_button_get_event_window(GTK_BUTTON(knopf)));
+    if (art == GDK_BUTTON_PRESS)
+      waehrenddessen = gtk_window_get_focus(GTK_WINDOW(gtk_widget_get_toplevel(knopf)));
+  }
+  return waehrenddessen;
+}
+
+// Runs `aufruf`, which runs a modal dialog; once that is up, `handlung` acts on
+// it from the main loop. A dialog still open after 10 s is closed, so that the
+// case fails instead of hanging.
+template <class Aufruf>
+auto imDialog(const std::function<void(GtkDialog*)>& handlung, Aufruf aufruf) {
+  g_idle_add(
+      +[](gpointer h) {
+        return (*static_cast<const std::function<void(GtkDialog*)>*>(h))(offenerDialog()), G_SOURCE_REMOVE;
+      },
+      const_cast<std::function<void(GtkDialog*)>*>(&handlung));
+  const guint frist = g_timeout_add_seconds(
+      10, +[](gpointer) { return gtk_dialog_response(offenerDialog(), GTK_RESPONSE_NONE), G_SOURCE_REMOVE; },
+      nullptr);
+  auto ergebnis = aufruf();
+  g_source_remove(frist);
+  return ergebnis;
 }
 
 }  // namespace tw

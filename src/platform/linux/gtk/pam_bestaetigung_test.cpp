@@ -5,13 +5,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <functional>
 #include <optional>
 #include <thread>
 
 #include "fakes/protokoll_mitschnitt.h"
-#include "helfer/kindprozess.h"
 #include "helfer/temp_ordner.h"
+#include "platform/dialoge.h"
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/gtk_testhilfe.h"
 
@@ -21,22 +20,16 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfi
 namespace tw {
 namespace {
 
-const std::string grund = "den Tresor zu entsperren";
-
-// PAM services and passwords of the test's own, read by the preloaded
-// pam_wrapper in place of the machine's.
+// PAM services and passwords of the test's own, read by the preloaded pam_wrapper in place of the
+// machine's: a note before the question, and for "gesperrt" an account that is only for "taler-wacht".
 void pamWeltEinrichten() {
   static TempOrdner ordner;
-  const std::string modul = TW_PAM_MODULE;
+  const std::string modul = TW_PAM_MODULE, matrix = modul + "/pam_matrix.so";
   std::filesystem::create_directory(ordner / "dienste");
-  dateiSchreiben(ordner / "dienste/taler-wacht", "auth required " + modul + "/pam_matrix.so verbose\n" +
-                                                     "account required " + modul + "/pam_matrix.so\n");
-  dateiSchreiben(ordner / "dienste/gespraechig", "auth required " + modul + "/pam_chatty.so info\n" +
-                                                     "auth required " + modul + "/pam_matrix.so\n" +
-                                                     "account required pam_permit.so\n");
-  // The password is right, but the account is only for "taler-wacht".
-  dateiSchreiben(ordner / "dienste/gesperrt",
-                 "auth required " + modul + "/pam_matrix.so\naccount required " + modul + "/pam_matrix.so\n");
+  for (const char* dienst : {"taler-wacht", "gesperrt"})
+    dateiSchreiben(ordner / "dienste" / dienst, "auth required " + modul +
+                                                    "/pam_chatty.so info\nauth required " + matrix +
+                                                    " verbose\naccount required " + matrix + "\n");
   dateiSchreiben(ordner / "dienste/other", "auth required pam_deny.so\naccount required pam_deny.so\n");
   dateiSchreiben(ordner / "passwd", std::string(::getpwuid(::getuid())->pw_name) + ":geheim:taler-wacht\n");
   ::setenv("PAM_WRAPPER", "1", 1);
@@ -44,159 +37,92 @@ void pamWeltEinrichten() {
   ::setenv("PAM_MATRIX_PASSWD", (ordner / "passwd").c_str(), 1);
   ::setenv("PAM_WRAPPER_DISABLE_DEEPBIND", "1", 1);  // deep binding and the sanitizers do not mix
   // Kept loaded past pam_end, so that the leak report can name it.
-  static void* gespraechig = ::dlopen((modul + "/pam_chatty.so").c_str(), RTLD_NOW);
-  ASSERT_NE(gespraechig, nullptr);
+  ASSERT_NE(::dlopen((modul + "/pam_chatty.so").c_str(), RTLD_NOW), nullptr);
 }
 
-GtkWidget* offenerDialog() {
-  GtkWidget* dialog = nullptr;
-  GList* fenster = gtk_window_list_toplevels();
-  for (GList* f = fenster; f; f = f->next) {
-    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data))) dialog = GTK_WIDGET(f->data);
-  }
-  g_list_free(fenster);
-  return dialog;
-}
-
-void sammeln(GtkWidget* w, gpointer alle) {
+// The visible labels' text, as a screen reader finds it.
+void texte(GtkWidget* w, gpointer text) {
   if (!gtk_widget_is_visible(w)) return;
-  static_cast<std::vector<GtkWidget*>*>(alle)->push_back(w);
-  if (GTK_IS_CONTAINER(w)) gtk_container_forall(GTK_CONTAINER(w), sammeln, alle);
+  if (GTK_IS_LABEL(w))
+    *static_cast<std::string*>(text) += gtk_label_get_text(GTK_LABEL(w)) + std::string("\n");
+  if (GTK_IS_CONTAINER(w)) gtk_container_forall(GTK_CONTAINER(w), texte, text);
 }
 
-// The open dialog's widget with this accessible name, as a screen reader finds it.
-GtkWidget* namens(const std::string& name) {
-  std::vector<GtkWidget*> alle;
-  if (GtkWidget* d = offenerDialog()) sammeln(d, &alle);
-  for (GtkWidget* w : alle) {
-    if (const char* n = atk_object_get_name(gtk_widget_get_accessible(w)); n && n == name) return w;
-  }
-  return nullptr;
-}
-
-std::string texte(GtkWidget* dialog) {
-  std::vector<GtkWidget*> alle;
-  sammeln(dialog, &alle);
-  std::string t;
-  for (GtkWidget* w : alle) t += GTK_IS_LABEL(w) ? gtk_label_get_text(GTK_LABEL(w)) + std::string("\n") : "";
-  return t;
-}
-
-bool bisDann(const std::function<bool()>& bedingung) {
-  return bisZu(std::chrono::seconds(20), [&] { return abarbeiten(), bedingung(); });
-}
-
-// What `dann` saw: its answers, and whether any came too early, off the main thread or with a wrong context.
-struct Lauf {
-  std::vector<bool> antworten;
-  bool zurueck = false;
-  bool regelwidrig = false;
-};
-
-void starten(PamBestaetigung& pam, Lauf& lauf) {
-  pam.besitzerBestaetigen(grund, [&lauf, haupt = std::this_thread::get_id()](bool ok, auto kontext) {
-    lauf.antworten.push_back(ok);
-    lauf.regelwidrig |=
-        !lauf.zurueck || std::this_thread::get_id() != haupt || !kontext || kontext->bestaetigt != ok;
-  });
-  lauf.zurueck = true;
-}
-
-class PamBestaetigungTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // Without pam_wrapper this would ask the machine's own PAM.
-    const char* vorgeladen = ::getenv("LD_PRELOAD");
-    ASSERT_TRUE(vorgeladen && std::string(vorgeladen).find("pam_wrapper") != std::string::npos);
-    ASSERT_TRUE(gtkBereit());
-    pamWeltEinrichten();
-    haken_ = g_signal_add_emission_hook(
-        g_signal_lookup("show", GTK_TYPE_WIDGET), 0,
-        +[](GSignalInvocationHint*, guint, const GValue* werte, gpointer zahl) -> gboolean {
-          if (GTK_IS_DIALOG(g_value_get_object(&werte[0]))) ++*static_cast<int*>(zahl);
-          return TRUE;
-        },
-        &dialogeGezeigt_, nullptr);
-  }
-  void TearDown() override {
-    if (haken_) g_signal_remove_emission_hook(g_signal_lookup("show", GTK_TYPE_WIDGET), haken_);
-  }
-
-  GlibSchleife schleife_;
-  int dialogeGezeigt_ = 0;
-  gulong haken_ = 0;
-};
-
-TEST_F(PamBestaetigungTest, DerDialogEntscheidetNachPam) {
+TEST(PamBestaetigung, DerDialogEntscheidetNachPam) {
+  // Without pam_wrapper this would ask the machine's own PAM.
+  ASSERT_NE(std::string(::getenv("LD_PRELOAD") ?: "").find("pam_wrapper"), std::string::npos);
+  ASSERT_TRUE(gtkBereit());
+  pamWeltEinrichten();
+  static int dialogeGezeigt = 0;
+  g_signal_add_emission_hook(
+      g_signal_lookup("show", GTK_TYPE_WIDGET), 0,
+      [](auto, auto, const GValue* w, auto) -> gboolean {
+        return dialogeGezeigt += GTK_IS_DIALOG(g_value_get_object(w)), TRUE;
+      },
+      nullptr, nullptr);
+  GlibSchleife schleife;
+  const std::string grund = "den Tresor zu entsperren";
+  // `dann`'s answers; one off the main thread or with a wrong context is "regelwidrig".
+  const auto starten = [&, haupt = std::this_thread::get_id()](PamBestaetigung& pam, auto& antworten) {
+    pam.besitzerBestaetigen(grund, [&antworten, haupt](bool ok, auto k) {
+      const bool regelrecht = std::this_thread::get_id() == haupt && k && k->bestaetigt == ok;
+      antworten.push_back(!regelrecht ? "regelwidrig" : ok ? "ja" : "nein");
+    });
+    EXPECT_TRUE(antworten.empty());  // never before the call returned
+  };
   struct Fall {
-    const char* name;
     const char* dienst;
     std::vector<std::optional<std::string>> eingaben;  // nullopt: "Abbrechen"
-    bool bestaetigt;
-    const char* hinweis = "";  // in the dialog at the first question
+    const char* antwort;
   };
-  const Fall faelle[] = {
-      {"richtig", "taler-wacht", {"geheim"}, true},
-      {"falsch, dann richtig", "taler-wacht", {"falsch", "geheim"}, true},
-      {"dreimal falsch", "taler-wacht", {"eins", "zwei", "drei"}, false},
-      {"abgebrochen", "taler-wacht", {std::nullopt}, false},
-      {"Hinweis, während PAM wartet", "gespraechig", {"geheim"}, true, "Authentication succeeded"},
-      {"Konto gesperrt", "gesperrt", {"geheim"}, false},
-      {"PAM lehnt ab, ohne zu fragen", "unbekannt", {}, false},
-  };
-  for (const Fall& fall : faelle) {
-    SCOPED_TRACE(fall.name);
-    dialogeGezeigt_ = 0;
+  for (const Fall& fall :
+       {Fall{"taler-wacht", {"geheim"}, "ja"}, Fall{"taler-wacht", {"falsch", "geheim"}, "ja"},
+        Fall{"taler-wacht", {"eins", "zwei", "drei"}, "nein"}, Fall{"taler-wacht", {std::nullopt}, "nein"},
+        Fall{"gesperrt", {"geheim"}, "nein"}, Fall{"unbekannt", {}, "nein"}}) {
+    SCOPED_TRACE(std::string(fall.dienst) + " " + std::to_string(fall.eingaben.size()));
+    dialogeGezeigt = 0;
     ProtokollMitschnitt protokoll;
-    Lauf lauf;
-    std::optional<PamBestaetigung> pam(std::in_place, schleife_, fall.dienst);
-    starten(*pam, lauf);
-    GtkWidget* ersterDialog = nullptr;
+    std::vector<std::string> antworten, zweite;
+    std::optional<PamBestaetigung> pam(std::in_place, schleife, fall.dienst);
+    starten(*pam, antworten);
+    starten(*pam, zweite);  // one at a time: declined while the first runs
     for (std::size_t i = 0; i < fall.eingaben.size(); ++i) {
+      GtkDialog* d = nullptr;
       GtkWidget* feld = nullptr;
-      ASSERT_TRUE(bisDann([&] { return (feld = namens("Password")) && gtk_widget_is_sensitive(feld); }));
-      GtkWidget* dialog = offenerDialog();
-      if (!ersterDialog) {
-        // One at a time: a second request meanwhile is declined, and this dialog stays.
-        ersterDialog = dialog;
-        Lauf zweite;
-        starten(*pam, zweite);
-        ASSERT_TRUE(bisDann([&] { return !zweite.antworten.empty(); }));
-        EXPECT_EQ(zweite.antworten, std::vector{false});
-        EXPECT_FALSE(zweite.regelwidrig);
-      }
-      EXPECT_EQ(dialog, ersterDialog);
-      EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "Taler Wacht");
-      const std::string text = texte(dialog);
-      EXPECT_NE(text.find(bestaetigungsSatz(grund)), std::string::npos) << text;
-      EXPECT_NE(text.find(i == 0 ? fall.hinweis : "Authentication failed\nDas Passwort war nicht richtig."),
-                std::string::npos)
-          << text;
-      GtkWidget* knopf = namens("Bestätigen");
-      ASSERT_TRUE(knopf && namens("Abbrechen"));
+      ASSERT_TRUE(bisAbgearbeitet([&] {
+        // PAM's question, the field named after it
+        return (d = offenerDialog()) && (feld = gtk_window_get_focus(GTK_WINDOW(d))) &&
+               gtk_widget_is_sensitive(feld) &&
+               !g_strcmp0(atk_object_get_name(gtk_widget_get_accessible(feld)), "Password");
+      }));
+      // PAM's note shows while it waits for the answer; after a wrong answer, that it was wrong.
+      std::string text;
+      texte(GTK_WIDGET(d), &text);
+      const char* meldung =
+          i ? "Authentication failed\nDas Passwort war nicht richtig." : "Authentication succeeded";
+      EXPECT_NE(text.find(bestaetigungsSatz(grund) + "\n" + meldung), std::string::npos) << text;
+      GtkWidget* knopf = gtk_dialog_get_widget_for_response(d, ersterKnopf);
       EXPECT_FALSE(gtk_widget_is_sensitive(knopf));  // nothing typed yet
-      if (!fall.eingaben[i]) {
-        gtk_button_clicked(GTK_BUTTON(namens("Abbrechen")));
-        continue;
-      }
-      gtk_entry_set_text(GTK_ENTRY(feld), fall.eingaben[i]->c_str());
+      if (fall.eingaben[i]) gtk_entry_set_text(GTK_ENTRY(feld), fall.eingaben[i]->c_str());
       // Return in the field and the button both confirm; the answer leaves the field.
-      i % 2 == 0 ? (void)gtk_widget_activate(feld) : gtk_button_clicked(GTK_BUTTON(knopf));
-      ASSERT_TRUE(
-          bisDann([&] { return offenerDialog() != dialog || !gtk_entry_get_text_length(GTK_ENTRY(feld)); }));
+      !fall.eingaben[i] ? gtk_dialog_response(d, ersterKnopf + 1)
+      : i % 2 == 0      ? (void)gtk_widget_activate(feld)
+                        : gtk_button_clicked(GTK_BUTTON(knopf));
+      ASSERT_TRUE(bisAbgearbeitet(
+          [&] { return offenerDialog() != d || !gtk_entry_get_text_length(GTK_ENTRY(feld)); }));
     }
-    ASSERT_TRUE(bisDann([&] { return !lauf.antworten.empty(); }));
+    ASSERT_TRUE(bisAbgearbeitet([&] { return !antworten.empty(); }));
     EXPECT_EQ(offenerDialog(), nullptr);
     pam.reset();  // waits for the PAM thread, whose late answer must change nothing
     abarbeiten();
-    EXPECT_EQ(lauf.antworten, std::vector{fall.bestaetigt});
-    EXPECT_FALSE(lauf.regelwidrig);
-    EXPECT_EQ(dialogeGezeigt_, fall.eingaben.empty() ? 0 : 1);
-    for (const std::string& zeile : protokoll.zeilen()) {
-      EXPECT_EQ(zeile.find("antwortet nicht"), std::string::npos) << zeile;  // the PAM thread ended
-      for (const auto& eingabe : fall.eingaben)
-        EXPECT_TRUE(!eingabe || zeile.find(*eingabe) == std::string::npos);
-    }
+    EXPECT_EQ(antworten, std::vector<std::string>{fall.antwort});
+    EXPECT_EQ(zweite, std::vector<std::string>{"nein"});
+    EXPECT_EQ(dialogeGezeigt, fall.eingaben.empty() ? 0 : 1);  // one throughout, none unasked
+    std::string log;
+    for (const std::string& zeile : protokoll.zeilen()) log += zeile + "\n";
+    EXPECT_EQ(log.find("antwortet nicht"), std::string::npos) << log;  // the PAM thread ended
+    for (const auto& eingabe : fall.eingaben)
+      EXPECT_TRUE(!eingabe || log.find(*eingabe) == std::string::npos);
   }
 }
 
