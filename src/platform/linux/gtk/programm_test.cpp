@@ -213,18 +213,14 @@ struct Tresorschale : EigenerSchluesselbund, Schale {
 // printed as a figure for the measurement script.
 struct Pausenmesser {
   std::atomic<bool> halt{false};
-  std::atomic<long> laengsteMs{0};
+  long laengsteMs = 0;
   std::thread faden;
   Pausenmesser(std::string bus, std::string pfad)
       : faden([this, bus, pfad] {
-          while (!halt) {
+          for (; !halt; std::this_thread::sleep_for(5ms)) {
             const auto vorher = std::chrono::steady_clock::now();
             leiste::menueLesen(bus, pfad);
-            const long ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                std::chrono::steady_clock::now() - vorher)
-                                .count();
-            if (ms > laengsteMs) laengsteMs = ms;
-            std::this_thread::sleep_for(5ms);
+            laengsteMs = std::max<long>(laengsteMs, (std::chrono::steady_clock::now() - vorher) / 1ms);
           }
         }) {}
   ~Pausenmesser() {
