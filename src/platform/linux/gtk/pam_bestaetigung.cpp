@@ -251,6 +251,8 @@ void PamBestaetigung::Sitzung::dialogOeffnen() {
   g_object_unref(puffer);
   gtk_entry_set_activates_default(GTK_ENTRY(feld), TRUE);
   gtk_entry_set_width_chars(GTK_ENTRY(feld), 30);
+  // Typing is taken only while PAM asks; before (a fingerprint wait) it would be lost.
+  gtk_widget_set_sensitive(feld, FALSE);
   gtk_label_set_mnemonic_widget(GTK_LABEL(frageText), feld);
   gtk_box_pack_start(bereich, feld, FALSE, FALSE, 0);
   g_signal_connect_swapped(feld, "changed", G_CALLBACK(+[](Sitzung* s) { s->knopfPruefen(); }), this);
