@@ -49,11 +49,14 @@ PassphraseFeld::PassphraseFeld()
 
   symbolSetzen();
   gtk_widget_show_all(box_);
+  // The dialog may destroy its children before this field ends.
+  for (GObject* teil : {G_OBJECT(eingabe_), G_OBJECT(auge_), G_OBJECT(bild_)}) g_object_ref(teil);
 }
 
 PassphraseFeld::~PassphraseFeld() {
   g_signal_handlers_disconnect_by_data(auge_, this);
-  g_object_unref(box_);
+  for (GObject* teil : {G_OBJECT(bild_), G_OBJECT(auge_), G_OBJECT(eingabe_), G_OBJECT(box_)})
+    g_object_unref(teil);
 }
 
 void PassphraseFeld::geklickt(GtkButton*, gpointer selbst) {

@@ -32,7 +32,7 @@ class PassphraseFeld {
   void symbolSetzen();
   static void geklickt(GtkButton*, gpointer selbst);
 
-  GtkWidget* box_;  // we hold a reference of our own
+  GtkWidget* box_;  // we hold references of our own to it and its parts
   GtkEntry* eingabe_;
   GtkWidget* auge_;
   GtkWidget* bild_;

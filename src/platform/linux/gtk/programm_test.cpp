@@ -250,6 +250,7 @@ TEST_F(Tresorschale, EntsperrenSperrenMerkenUndVergessenUeberDasMenue) {
   ASSERT_NE(zeile(z, "Gemerkte Passphrase vergessen"), nullptr) << leiste::zeilenAlsText(z);
   EXPECT_EQ(gemerkt(), passphrase);
   kopienZaehlen(programm->pid(), "nach dem getippten Entsperren");
+  EXPECT_EQ(programm->fehler().find("CRITICAL"), std::string::npos) << programm->fehler();
 
   messer.reset();
   // A new run offers the remembered passphrase behind the owner's password.
