@@ -42,6 +42,7 @@ struct Welt {
 void BM_Zeichnen(benchmark::State& state) {
   static Welt w;
   Steuerung& s = *w.steuerung.steuerung;
+  s.zeichnen();  // each repetition starts with the recorder cleared
   if (!s.zustand().programmLaeuft || w.steuerung.anzeige.letzte().zeilen.size() < 15) {
     state.SkipWithError("unexpected menu");
   }
