@@ -112,18 +112,9 @@ bool unreserviert(unsigned char c) {
 }
 
 std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char)) {
-  static constexpr char hex[] = "0123456789ABCDEF";
   std::string aus;
   aus.reserve(text.size());
-  for (unsigned char c : text) {
-    if (bleibt(c)) {
-      aus += static_cast<char>(c);
-    } else {
-      aus += '%';
-      aus += hex[c >> 4];
-      aus += hex[c & 15];
-    }
-  }
+  prozentKodiertAnhaengen(text, bleibt, [&aus](std::string_view stueck) { aus += stueck; });
   return aus;
 }
 

@@ -25,6 +25,21 @@ bool unreserviert(unsigned char c);
 
 // Every byte for which `bleibt` is false becomes an upper-case percent-escape.
 std::string prozentKodiert(std::string_view text, bool (*bleibt)(unsigned char));
+// The same, handed piece by piece to `anhaengen`, for text that must not pass
+// through a std::string (a passphrase).
+template <class Anhaengen>
+void prozentKodiertAnhaengen(std::string_view text, bool (*bleibt)(unsigned char), Anhaengen&& anhaengen) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (bleibt(b)) {
+      anhaengen(std::string_view(&c, 1));
+    } else {
+      const char escape[3] = {'%', hex[b >> 4], hex[b & 15]};
+      anhaengen(std::string_view(escape, 3));
+    }
+  }
+}
 
 // The value of one hex digit, -1 for any other character.
 int hexZiffer(char c);

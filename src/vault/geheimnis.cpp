@@ -61,16 +61,8 @@ void Geheimnis::leeren() {
 }
 
 void formKodiertAnhaengen(Geheimnis& ziel, std::string_view wert) {
-  static constexpr char hex[] = "0123456789ABCDEF";
   ziel.reservieren(ziel.size() + 3 * wert.size());
-  for (unsigned char c : wert) {
-    if (unreserviert(c)) {
-      ziel.anhaengen(static_cast<char>(c));
-    } else {
-      const char escape[3] = {'%', hex[c >> 4], hex[c & 15]};
-      ziel.anhaengen(std::string_view(escape, 3));
-    }
-  }
+  prozentKodiertAnhaengen(wert, unreserviert, [&ziel](std::string_view stueck) { ziel.anhaengen(stueck); });
 }
 
 }  // namespace tw

@@ -18,8 +18,6 @@ class Geheimnis {
   Geheimnis& operator=(const Geheimnis&) = delete;
   ~Geheimnis() { leeren(); }
 
-  // A deliberate second copy, for the one place that needs two.
-  Geheimnis kopie() const { return Geheimnis(text()); }
   void anhaengen(std::string_view text);
   void anhaengen(char zeichen) { anhaengen(std::string_view(&zeichen, 1)); }
   // Room for `groesse` bytes in all, so that appending does not move the text.

@@ -23,7 +23,6 @@ struct Schluesselbundabfrage {
   std::string dienst;
   std::string konto;
   bool geschuetzt = false;  // the protected place, whose every read needs the owner
-  bool operator==(const Schluesselbundabfrage&) const = default;
 };
 
 struct Suche {
