@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "platform/anwendung.h"
+#include "platform/browser.h"
 #include "platform/dialoge.h"
 #include "platform/ereignisschleife.h"
 #include "platform/statusanzeige.h"
+#include "platform/webfenster.h"
 #include "platform/zwischenablage.h"
 #include "vault/besitzerbestaetigung.h"
 #include "vault/schluesselbund.h"
@@ -50,6 +52,40 @@ struct DialogeNachPlan final : Dialoge {
 struct AblageMitschnitt final : Zwischenablage {
   void setzen(std::string_view text) override { texte.emplace_back(text); }
   std::vector<std::string> texte;
+};
+
+// The setup window as a list of what it was asked to do: "aufbauen",
+// "seite <address>", "html", "vorne", "zu" (closed) or "bleibt" (close refused).
+struct WebfensterMitschnitt final : Webfenster {
+  void aufbauen(const Fensterbauplan& p, Webdelegat& d) override {
+    plan = p;
+    delegat = &d;
+    schritte.push_back("aufbauen");
+  }
+  void seiteLaden(const std::string& a, Dauer f) override {
+    schritte.push_back("seite " + a);
+    aktuell = a;
+    frist = f;
+  }
+  void htmlLaden(const std::string& h) override {
+    schritte.push_back("html");
+    html = h;
+    aktuell = "about:blank";
+  }
+  void nachVorne() override { schritte.push_back("vorne"); }
+  void schliessen() override { schritte.push_back(delegat->sollSchliessen() ? "zu" : "bleibt"); }
+  std::string adresse() const override { return aktuell; }
+
+  Fensterbauplan plan;
+  Webdelegat* delegat = nullptr;
+  std::vector<std::string> schritte;
+  std::string html, aktuell;
+  Dauer frist{};
+};
+
+struct BrowserMitschnitt final : Browser {
+  void oeffnen(const std::string& a) override { adressen.push_back(a); }
+  std::vector<std::string> adressen;
 };
 
 struct AnwendungMitschnitt final : Anwendung {
