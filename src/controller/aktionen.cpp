@@ -21,7 +21,7 @@ void Steuerung::adresseKopieren() {
 }
 
 void Steuerung::seiteOeffnen() {
-  // Opens the setup window on the first own page once that window exists.
+  if (!zustand_.eigeneSeiten.empty()) fenster_.zeigen(zustand_.eigeneSeiten.front());
 }
 
 std::string Steuerung::zurueckHinweis() const {

@@ -12,6 +12,7 @@
 #include "lifecycle/einzelbetrieb.h"
 #include "lifecycle/prozesse.h"
 #include "lifecycle/signaturtor.h"
+#include "platform/hauptbuendel.h"
 #include "status/sammeln.h"
 #include "vault/passphrase.h"
 
@@ -24,6 +25,8 @@ Steuerungsdienste programmDienste(std::vector<std::string> argumente) {
   d.zustandOrdner = zustandOrdner();
   d.konfigOrdner = konfigOrdner();
   d.imBuendel = imBuendel();
+  d.buendelName = hauptbuendel().infoText("CFBundleName").value_or("Taler Wacht");
+  d.ausfuehrbarerPfad = hauptbuendel().ausfuehrbarerPfad();
   d.eigenePid = ::getpid();
   d.argumente = std::move(argumente);
   d.sammeln = [] { return sammeln(); };
@@ -36,7 +39,17 @@ Steuerungsdienste programmDienste(std::vector<std::string> argumente) {
 }
 
 Steuerung::Steuerung(Oberflaeche oberflaeche, Steuerungsdienste dienste)
-    : o_(oberflaeche), dienste_(std::move(dienste)) {
+    : o_(oberflaeche),
+      dienste_(std::move(dienste)),
+      fenster_(o_.web, o_.dialoge, o_.browser, o_.schleife,
+               Fensterorte{.konfigOrdner = dienste_.konfigOrdner,
+                           .zustandOrdner = dienste_.zustandOrdner,
+                           .titel = dienste_.buendelName,
+                           .seiteModus = hatArgument("--seite")}) {
+  // The window lives inside the controller, so it never outlives what it calls.
+  fenster_.tresorOffen = [this] { return std::pair(zustand_.tresor == "offen", zustand_.restminuten); };
+  fenster_.sperren = [this] { tresorSperren(); };
+  fenster_.neuStarten = [this] { neuStarten(); };
   o_.anzeige.beiKlick([this](Aktion aktion) { ausfuehren(aktion); });
   privatenOrdnerAnlegen(dienste_.zustandOrdner);
   schreibenPrivat(std::to_string(dienste_.eigenePid), dienste_.zustandOrdner / "menue.pid");
@@ -51,7 +64,11 @@ void Steuerung::applicationDidFinishLaunching() {
   zeichnen();
   aktualisieren();
   uhr_ = o_.schleife.wiederholen(3000ms, [this] { aktualisieren(); });
-  // "--seite" opens the setup page once the setup window exists.
+  if (hatArgument("--seite")) {
+    o_.schleife.spaeter(2000ms, [this] {
+      if (!zustand_.eigeneSeiten.empty()) fenster_.zeigen(zustand_.eigeneSeiten.front());
+    });
+  }
   if (hatArgument("--autostart")) {
     o_.schleife.spaeter(1000ms, [this] {
       if (!zustand_.programmLaeuft) starten();
@@ -72,7 +89,7 @@ void Steuerung::aktualisieren() {
 
 void Steuerung::zurueckgeben(Zustand neu) {
   zustand_ = std::move(neu);
-  // The setup window learns the allowed pages here once it exists.
+  fenster_.erlaubteSeiten = zustand_.seiten;
   sammeltGerade_ = false;
   // A vault that is not set up never keeps a remembered passphrase.
   if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
@@ -102,13 +119,11 @@ void Steuerung::zurueckgeben(Zustand neu) {
     ersterDurchlauf_ = false;
     erststartBehandeln(zustand_);
   }
+  wartePruefen(zustand_);
   zeichnen();
-}
-
-void Steuerung::erststartBehandeln(const Zustand& neu) {
-  // An autostart launch starts the program itself, a second later.
-  if (!dienste_.imBuendel || hatArgument("--autostart")) return;
-  if (!neu.programmLaeuft) starten();
+  chatgptHinweisPruefen();
+  handzeichenPruefen();
+  endePruefen();
 }
 
 void Steuerung::zeichnen() {

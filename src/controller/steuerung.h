@@ -14,10 +14,13 @@
 
 #include "lifecycle/skriptsuche.h"
 #include "platform/anwendung.h"
+#include "platform/browser.h"
 #include "platform/dialoge.h"
 #include "platform/ereignisschleife.h"
 #include "platform/statusanzeige.h"
+#include "platform/webfenster.h"
 #include "platform/zwischenablage.h"
+#include "setupwindow/fenster.h"
 #include "status/zustand.h"
 #include "vault/besitzerbestaetigung.h"
 #include "vault/geheimnis.h"
@@ -34,6 +37,8 @@ struct Oberflaeche {
   Anwendung& anwendung;
   Schluesselbund& schluesselbund;
   Besitzerbestaetigung& besitzer;
+  Webfenster& web;
+  Browser& browser;
 };
 
 // Where the controller's files are and how it reaches the outside world;
@@ -42,6 +47,9 @@ struct Steuerungsdienste {
   std::filesystem::path zustandOrdner;
   std::filesystem::path konfigOrdner;
   bool imBuendel = false;
+  std::string buendelName = "Taler Wacht";
+  // The running executable; when it is gone, the program was removed.
+  std::optional<std::filesystem::path> ausfuehrbarerPfad;
   pid_t eigenePid = 0;
   std::vector<std::string> argumente;  // the command line after the program name
 
@@ -97,6 +105,14 @@ class Steuerung {
   void tresorSperren();
   void passphraseVergessenKlick();
 
+  // Watchers, run by every hand-back.
+  void erststartBehandeln(const Zustand& neu);
+  void wartePruefen(const Zustand& neu);
+  void chatgptHinweisPruefen();
+  void handzeichenPruefen();
+  void endePruefen();
+
+  Fenster& fenster() { return fenster_; }
   const Zustand& zustand() const { return zustand_; }
   bool sammeltGerade() const { return sammeltGerade_; }
   std::int64_t ohneAntwort() const { return ohneAntwort_; }
@@ -104,7 +120,6 @@ class Steuerung {
  private:
   void zurueckgeben(Zustand neu);
   void entsperrenBeantwortet(bool ok, bool beantwortet);
-  void erststartBehandeln(const Zustand& neu);
   void anhaltenUnd(Dauer frist, std::function<void()> danach);
   bool hatArgument(std::string_view argument) const;
   std::filesystem::path konfigDatei(std::string_view name) const { return dienste_.konfigOrdner / name; }
@@ -112,12 +127,14 @@ class Steuerung {
   Oberflaeche o_;
   Steuerungsdienste dienste_;
 
+  Fenster fenster_;
   Zustand zustand_;
   bool sammeltGerade_ = false;
   std::optional<WeckerId> uhr_;
   bool ersterDurchlauf_ = true;
   bool ersetztGerade_ = false;
   std::int64_t ohneAntwort_ = 0;
+  std::optional<Zeitpunkt> leerSeit_;
 };
 
 }  // namespace tw

@@ -27,7 +27,7 @@ Steuerungswelt::Steuerungswelt() {
 Steuerung& Steuerungswelt::starten() {
   if (!steuerung) {
     steuerung = std::make_unique<Steuerung>(
-        Oberflaeche{schleife, anzeige, dialoge, ablage, anwendung, schluesselbund, besitzer}, dienste);
+        Oberflaeche{schleife, anzeige, dialoge, ablage, anwendung, schluesselbund, besitzer, web, browser}, dienste);
     steuerung->applicationDidFinishLaunching();
   }
   return *steuerung;

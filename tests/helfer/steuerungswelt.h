@@ -40,6 +40,8 @@ class Steuerungswelt {
   AnwendungMitschnitt anwendung;
   SchluesselbundAttrappe schluesselbund;
   BesitzerNachPlan besitzer{schleife};
+  WebfensterMitschnitt web;
+  BrowserMitschnitt browser;
   Steuerungsdienste dienste;
 
   std::deque<Zustand> schnappschuesse;  // what the next collections return

@@ -42,7 +42,7 @@ void BM_ZeichnenMitSchluesselbund(benchmark::State& state) {
   LibsecretSchluesselbund bund;
   passphraseMerken(bund, Geheimnis("messwert"));
   Steuerungswelt w;
-  Steuerung s(Oberflaeche{w.schleife, w.anzeige, w.dialoge, w.ablage, w.anwendung, bund, w.besitzer}, w.dienste);
+  Steuerung s(Oberflaeche{w.schleife, w.anzeige, w.dialoge, w.ablage, w.anwendung, bund, w.besitzer, w.web, w.browser}, w.dienste);
   for (auto _ : state) {
     s.zeichnen();
     w.anzeige.gezeigt.clear();

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/dateien.h"
+#include "fakes/protokoll_mitschnitt.h"
+#include "helfer/steuerungswelt.h"
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+
+const Url eigene = *Url::aus("http://127.0.0.1:8858/");
+const Url fremde = *Url::aus("http://127.0.0.1:8870/");
+
+Zustand mitSeiten(Zustand z) {
+  z.seiten = {fremde, eigene};
+  z.eigeneSeiten = {eigene};
+  return z;
+}
+
+std::vector<std::string> geladen(const WebfensterMitschnitt& web) {
+  std::vector<std::string> s;
+  std::copy_if(web.schritte.begin(), web.schritte.end(), std::back_inserter(s),
+               [](const std::string& x) { return x != "vorne" && x != "aufbauen"; });
+  return s;
+}
+
+TEST(Waechter, ErststartWartetUndZeigtDannDieSeite) {
+  struct Fall {
+    bool imBuendel;
+    std::vector<std::string> argumente;
+    bool tresorDa, seiten;
+    bool startet, wartet;
+  };
+  const std::vector<Fall> faelle = {
+      {true, {}, false, false, true, true},
+      {true, {"--autostart"}, false, false, false, false},
+      {true, {}, true, false, true, false},
+      {true, {}, false, true, true, false},
+      {false, {}, false, false, false, false},
+  };
+  for (const auto& f : faelle) {
+    Steuerungswelt w;
+    w.dienste.imBuendel = f.imBuendel;
+    w.dienste.argumente = f.argumente;
+    w.fund.skript = w.ordner / "starten";
+    if (f.tresorDa) dateiSchreiben(w.dienste.konfigOrdner / "zugaenge.enc", "x");
+    w.runde(f.seiten ? mitSeiten(Zustand{}) : Zustand{});
+    EXPECT_EQ(w.skripte.size(), f.startet ? 1u : 0u);
+    EXPECT_EQ(geladen(w.web), f.wartet ? std::vector<std::string>{"html"} : std::vector<std::string>{});
+    if (!f.wartet) continue;
+
+    // Ten silent rounds are 30 s: not yet more than 30.
+    for (int i = 0; i < 10; ++i) w.runde(Zustand{});
+    EXPECT_EQ(geladen(w.web).size(), 1u);
+    for (int i = 0; i < 3; ++i) w.runde(Zustand{});
+    EXPECT_EQ(geladen(w.web).size(), 2u);  // the long wait, once
+    EXPECT_NE(w.web.html.find("Das dauert länger als üblich"), std::string::npos);
+    w.runde(mitSeiten(Zustand{}));
+    w.runde(mitSeiten(Zustand{}));
+    EXPECT_EQ(geladen(w.web).back(), "seite http://127.0.0.1:8858/");
+    EXPECT_EQ(geladen(w.web).size(), 3u);  // once shown, the wait is over
+  }
+}
+
+TEST(Waechter, ChatbotSeiteEinmalJeAdresse) {
+  Steuerungswelt w;
+  Zustand z = laufend("offen");
+  z.adresse = "https://a.example";
+  w.runde(z);  // no own page yet: nothing shown, nothing recorded
+  const auto gezeigt = w.dienste.zustandOrdner / "menue.adresse.gezeigt";
+  EXPECT_FALSE(lesen(gezeigt));
+  w.runde(mitSeiten(z));
+  w.runde(mitSeiten(z));
+  EXPECT_EQ(geladen(w.web), std::vector<std::string>{"seite http://127.0.0.1:8858/chatbots#chatgpt"});
+  EXPECT_EQ(lesen(gezeigt), "https://a.example");
+
+  z.adresse = "https://b.example";
+  w.runde(mitSeiten(z));
+  EXPECT_EQ(geladen(w.web).size(), 2u);
+  w.steuerung->adresseKopieren();
+  z.adresse = "https://a.example";
+  dateiSchreiben(gezeigt, "https://a.example\n");
+  w.runde(mitSeiten(z));
+  EXPECT_EQ(geladen(w.web).size(), 2u);  // shown before, also across restarts
+}
+
+TEST(Waechter, HandzeichenWirdEinmalGelesen) {
+  struct Fall {
+    std::string inhalt;
+    bool mitSeiten;
+    std::string gezeigt;  // empty: nothing
+    bool protokolliert;
+  };
+  const std::vector<Fall> faelle = {
+      {" http://127.0.0.1:8870/bank#neu \n", true, "seite http://127.0.0.1:8870/bank#neu", false},
+      {"https://talerwacht.de/", true, "seite http://127.0.0.1:8858/", true},
+      {"http://127.0.0.1:9/", true, "seite http://127.0.0.1:8858/", true},
+      {"", true, "seite http://127.0.0.1:8858/", false},
+      {"https://talerwacht.de/", false, "", true},
+  };
+  for (const auto& f : faelle) {
+    SCOPED_TRACE(f.inhalt);
+    Steuerungswelt w;
+    ProtokollMitschnitt protokoll;
+    const auto datei = w.dienste.zustandOrdner / "seite.oeffnen";
+    w.runde(f.mitSeiten ? mitSeiten(laufend("zu")) : laufend("zu"));
+    dateiSchreiben(datei, f.inhalt);
+    w.runde(f.mitSeiten ? mitSeiten(laufend("zu")) : laufend("zu"));
+    w.runde(f.mitSeiten ? mitSeiten(laufend("zu")) : laufend("zu"));
+    EXPECT_FALSE(std::filesystem::exists(datei));
+    EXPECT_EQ(geladen(w.web), f.gezeigt.empty() ? std::vector<std::string>{} : std::vector{f.gezeigt});
+    const auto zeilen = protokoll.zeilen();
+    EXPECT_EQ(std::count(zeilen.begin(), zeilen.end(), "Taler Wacht: Handzeichen mit fremder Adresse übergangen"),
+              f.protokolliert);
+  }
+}
+
+TEST(Waechter, NackteKopieEndetNachEinerMinuteOhneArbeit) {
+  for (const bool imBuendel : {false, true}) {
+    Steuerungswelt w;
+    w.dienste.imBuendel = imBuendel;
+    w.dienste.ausfuehrbarerPfad = w.ordner / "TalerWacht";
+    dateiSchreiben(*w.dienste.ausfuehrbarerPfad, "");
+    w.runde(Zustand{});  // idle from here
+    for (int i = 0; i < 19; ++i) w.runde(Zustand{});
+    w.runde(laufend("zu"));  // 60 s later: something active clears the timer
+    for (int i = 0; i < 21; ++i) w.runde(Zustand{});
+    EXPECT_EQ(w.anwendung.anfragen, 0);  // exactly 60 s idle is not more than 60
+    w.runde(Zustand{});
+    EXPECT_EQ(w.anwendung.anfragen, imBuendel ? 0 : 1);
+
+    Steuerungswelt entfernt;
+    entfernt.dienste.imBuendel = imBuendel;
+    entfernt.dienste.ausfuehrbarerPfad = entfernt.ordner / "weg";
+    entfernt.runde(laufend("zu"));
+    EXPECT_EQ(entfernt.anwendung.anfragen, imBuendel ? 0 : 1);
+  }
+}
+
+TEST(Waechter, EinstellungenUndSeiteBeimStart) {
+  for (const bool mitSeiten : {false, true}) {
+    Steuerungswelt w;
+    w.dienste.argumente = {"--seite"};
+    Zustand z = laufend("offen");
+    if (mitSeiten) z = ::tw::mitSeiten(z);
+    w.runde(z);
+    EXPECT_EQ(w.steuerung->fenster().erlaubteSeiten, z.seiten);
+    EXPECT_TRUE(geladen(w.web).empty());
+    w.schleife.vorruecken(2000ms);
+    const std::vector<std::string> seite =
+        mitSeiten ? std::vector<std::string>{"seite http://127.0.0.1:8858/"} : std::vector<std::string>{};
+    EXPECT_EQ(geladen(w.web), seite);
+    w.web.schritte.clear();
+    w.steuerung->seiteOeffnen();
+    EXPECT_EQ(geladen(w.web), seite);
+    if (!mitSeiten) continue;
+
+    // The window asks the controller: vault state, restart and lock.
+    EXPECT_EQ(w.steuerung->fenster().tresorOffen(), std::pair(true, std::optional<std::int64_t>{}));
+    w.steuerung->fenster().navigationErlauben("http://127.0.0.1/neu-starten");
+    EXPECT_EQ(w.beendet, std::vector<pid_t>{4242});  // the restart stops the program first
+    w.dialoge.antworten = {Wahl{ersterKnopf + 1}};
+    w.schleife.hintergrundDringlichkeiten.clear();
+    EXPECT_TRUE(w.steuerung->fenster().sollSchliessen());
+    EXPECT_EQ(w.dialoge.hinweise.size(), 1u);
+    EXPECT_FALSE(w.schleife.hintergrundDringlichkeiten.empty());  // the lock went out
+  }
+}
+
+}  // namespace
+}  // namespace tw
