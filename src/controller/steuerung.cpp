@@ -92,7 +92,8 @@ void Steuerung::zurueckgeben(Zustand neu) {
   fenster_.erlaubteSeiten = zustand_.seiten;
   sammeltGerade_ = false;
   // A vault that is not set up never keeps a remembered passphrase.
-  if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
+  if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund))
+    passphraseVergessen(o_.schluesselbund);
   if (zustand_.selbstVeraltet) {
     protokollieren("neuere Fassung läuft — dieses Symbol beendet sich");
     o_.anwendung.beendenAnfragen();

@@ -60,8 +60,8 @@ void Steuerung::endePruefen() {
   if (dienste_.imBuendel) return;
   std::error_code fehler;
   // Only a file that is surely gone counts, not one that cannot be looked at.
-  if (dienste_.ausfuehrbarerPfad &&
-      std::filesystem::status(*dienste_.ausfuehrbarerPfad, fehler).type() == std::filesystem::file_type::not_found) {
+  if (dienste_.ausfuehrbarerPfad && std::filesystem::status(*dienste_.ausfuehrbarerPfad, fehler).type() ==
+                                        std::filesystem::file_type::not_found) {
     o_.anwendung.beendenAnfragen();
     return;
   }

@@ -35,10 +35,8 @@ TEST(Waechter, ErststartWartetUndZeigtDannDieSeite) {
     bool startet, wartet;
   };
   const std::vector<Fall> faelle = {
-      {true, {}, false, false, true, true},
-      {true, {"--autostart"}, false, false, false, false},
-      {true, {}, true, false, true, false},
-      {true, {}, false, true, true, false},
+      {true, {}, false, false, true, true},    {true, {"--autostart"}, false, false, false, false},
+      {true, {}, true, false, true, false},    {true, {}, false, true, true, false},
       {false, {}, false, false, false, false},
   };
   for (const auto& f : faelle) {
@@ -113,8 +111,9 @@ TEST(Waechter, HandzeichenWirdEinmalGelesen) {
     EXPECT_FALSE(std::filesystem::exists(datei));
     EXPECT_EQ(geladen(w.web), f.gezeigt.empty() ? std::vector<std::string>{} : std::vector{f.gezeigt});
     const auto zeilen = protokoll.zeilen();
-    EXPECT_EQ(std::count(zeilen.begin(), zeilen.end(), "Taler Wacht: Handzeichen mit fremder Adresse übergangen"),
-              f.protokolliert);
+    EXPECT_EQ(
+        std::count(zeilen.begin(), zeilen.end(), "Taler Wacht: Handzeichen mit fremder Adresse übergangen"),
+        f.protokolliert);
   }
 }
 

@@ -68,7 +68,8 @@ std::string schliessHinweisText(std::optional<std::int64_t> restminuten) {
   const std::string zeit =
       restminuten ? "noch " + std::to_string(*restminuten) + " Minuten" : "bis Du ihn sperrst";
   return "Der Tresor bleibt " + zeit +
-         " offen, der Chat kann weiter Deine Konten abfragen. Sperren kannst Du ihn jederzeit über das Symbol "
+         " offen, der Chat kann weiter Deine Konten abfragen. Sperren kannst Du ihn jederzeit über das "
+         "Symbol "
          "in der Menüleiste — dort siehst Du auch, wie lange er noch offen ist.";
 }
 
@@ -170,11 +171,12 @@ bool Fenster::sollSchliessen() {
     const auto [offen, restminuten] = tresorOffen();
     if (offen) {
       // Escape keeps the vault as it is: only a click locks it.
-      const Wahl wahl = dialoge_.zeigen(Hinweis{.nachricht = "Nur das Fenster ist zu — der Tresor bleibt offen",
-                                                .text = schliessHinweisText(restminuten),
-                                                .knoepfe = {"Verstanden", "Tresor jetzt sperren"},
-                                                .tresorBild = true,
-                                                .ersterAufEscape = true});
+      const Wahl wahl =
+          dialoge_.zeigen(Hinweis{.nachricht = "Nur das Fenster ist zu — der Tresor bleibt offen",
+                                  .text = schliessHinweisText(restminuten),
+                                  .knoepfe = {"Verstanden", "Tresor jetzt sperren"},
+                                  .tresorBild = true,
+                                  .ersterAufEscape = true});
       hinweisGesehen();
       if (wahl.knopf == ersterKnopf + 1) sperren();
     }

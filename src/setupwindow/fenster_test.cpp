@@ -115,9 +115,10 @@ TEST(Fenster, SchliessHinweisHoechstensEinmal) {
     ASSERT_EQ(w.dialoge.hinweise.size(), 1u);
     const Hinweis& h = w.dialoge.hinweise[0];
     EXPECT_EQ(h.nachricht, "Nur das Fenster ist zu — der Tresor bleibt offen");
-    EXPECT_EQ(h.text, "Der Tresor bleibt " + f.zeit +
-                          " offen, der Chat kann weiter Deine Konten abfragen. Sperren kannst Du ihn jederzeit "
-                          "über das Symbol in der Menüleiste — dort siehst Du auch, wie lange er noch offen ist.");
+    EXPECT_EQ(h.text,
+              "Der Tresor bleibt " + f.zeit +
+                  " offen, der Chat kann weiter Deine Konten abfragen. Sperren kannst Du ihn jederzeit "
+                  "über das Symbol in der Menüleiste — dort siehst Du auch, wie lange er noch offen ist.");
     EXPECT_EQ(h.knoepfe, (std::vector<std::string>{"Verstanden", "Tresor jetzt sperren"}));
     EXPECT_TRUE(h.tresorBild);
     EXPECT_TRUE(h.ersterAufEscape);  // Escape must not lock the vault
@@ -139,8 +140,9 @@ TEST(Fenster, WartenZeigenUndFehlgeschlagenesLaden) {
     EXPECT_TRUE(w.zeigt("<h2>Taler Wacht startet …</h2>"));
     w.fenster.warteHinweisVerlaengert();
     EXPECT_TRUE(w.fenster.langeGewartet);
-    EXPECT_TRUE(w.zeigt("~/.local/state/geld-bote-demo/start.log.</p>\n<a class=\"knopf\" "
-                        "href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"));
+    EXPECT_TRUE(
+        w.zeigt("~/.local/state/geld-bote-demo/start.log.</p>\n<a class=\"knopf\" "
+                "href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"));
     w.fenster.warten();
     EXPECT_FALSE(w.fenster.langeGewartet);  // a new wait starts afresh
 
