@@ -1,0 +1,133 @@
+// Figures for the setup window: how long a page takes to show when the window
+// is opened anew (a fresh web process each time), and the memory of this
+// process and of its web process while the page shows and after closing.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <vector>
+
+#include "fakes/oberflaeche.h"
+#include "helfer/roh_server.h"
+#include "platform/linux/glib_schleife.h"
+#include "platform/linux/gtk/gio_browser.h"
+#include "platform/linux/gtk/gtk_testhilfe.h"
+#include "platform/linux/gtk/webkit_fenster.h"
+#include "setupwindow/fenster.h"
+
+// In a sanitizer build: fontconfig's caches, freed only by FcFini, and
+// WebKit's, which live until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libjavascriptcoregtk-4.1.so\n";
+}
+
+namespace tw {
+namespace {
+
+using Uhrzeit = std::chrono::steady_clock;
+
+// Passes everything through and notes when a page has finished loading.
+struct Stoppuhr final : Webfenster, Webdelegat {
+  explicit Stoppuhr(WebkitFenster& w) : echt(w) {}
+  void aufbauen(const Fensterbauplan& plan, Webdelegat& d) override {
+    delegat = &d;
+    echt.aufbauen(plan, *this);
+  }
+  void seiteLaden(const std::string& adresse, Dauer frist) override { echt.seiteLaden(adresse, frist); }
+  void htmlLaden(const std::string& html) override { echt.htmlLaden(html); }
+  void nachVorne() override { echt.nachVorne(); }
+  void schliessen() override { echt.schliessen(); }
+  std::string adresse() const override { return echt.adresse(); }
+  bool navigationErlauben(std::string_view adresse) override { return delegat->navigationErlauben(adresse); }
+  void geladen() override {
+    fertig = Uhrzeit::now();
+    delegat->geladen();
+  }
+  void ladenFehlgeschlagen(std::string_view text) override { delegat->ladenFehlgeschlagen(text); }
+  bool sollSchliessen() override { return delegat->sollSchliessen(); }
+
+  WebkitFenster& echt;
+  Webdelegat* delegat = nullptr;
+  std::optional<Uhrzeit::time_point> fertig;
+};
+
+// Descendants of this process whose name starts with `name` (names are cut at 15 characters).
+std::vector<pid_t> nachkommen(std::string_view name) {
+  std::map<pid_t, pid_t> eltern;
+  std::vector<pid_t> treffer;
+  for (const auto& eintrag : std::filesystem::directory_iterator("/proc")) {
+    std::string zeile;
+    std::getline(std::ifstream(eintrag.path() / "stat"), zeile);
+    const auto auf = zeile.find('('), zu = zeile.rfind(')');
+    if (zu == std::string::npos) continue;
+    const pid_t pid = std::stoi(zeile);
+    eltern[pid] = std::stoi(zeile.substr(zu + 4));
+    if (zeile.compare(auf + 1, name.size(), name) == 0 && zeile[zu + 2] != 'Z') treffer.push_back(pid);
+  }
+  std::erase_if(treffer, [&](pid_t p) {
+    while (p > 1 && p != ::getpid()) p = eltern[p];
+    return p != ::getpid();
+  });
+  return treffer;
+}
+
+// Proportional set size in MB, or -1 when the process is gone.
+double pss(pid_t pid) {
+  std::ifstream datei("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  for (std::string zeile; std::getline(datei, zeile);)
+    if (zeile.starts_with("Pss:")) return std::stod(zeile.substr(4)) / 1024;
+  return -1;
+}
+
+void speicherZeigen(const char* wann) {
+  std::printf("%s: PSS this process %.1f MB", wann, pss(::getpid()));
+  const auto web = nachkommen("WebKitWebProces");
+  if (web.empty()) std::printf(", no web process");
+  for (const pid_t p : web) std::printf(", web process %d %.1f MB", p, pss(p));
+  for (const pid_t p : nachkommen("WebKitNetworkP")) std::printf(", network process %.1f MB", pss(p));
+  for (const pid_t p : nachkommen("xdg-dbus-proxy")) std::printf(", sandbox bus proxy %.1f MB", pss(p));
+  std::printf("\n");
+}
+
+int messen() {
+  if (!gtkBereit()) return std::fprintf(stderr, "no display\n"), 1;
+  TempOrdner ordner;
+  std::string koerper = "<!doctype html><meta charset=utf-8><h1>Einrichtung</h1>";
+  for (int i = 0; i < 40; ++i) koerper += "<p>Konto " + std::to_string(i) + ": <input value=DE02></p>";
+  RohServer server(httpAntwort(200, "text/html; charset=utf-8", koerper));
+  const Url seite = *Url::aus(server.adresse());
+  GlibSchleife schleife;
+  DialogeNachPlan dialoge;
+  GioBrowser browser;
+  WebkitFenster echt(ordner / "rahmen");
+  Stoppuhr web(echt);
+  Fenster fenster(web, dialoge, browser, schleife, {ordner / "konfig", ordner / "zustand", "Taler Wacht"});
+  fenster.erlaubteSeiten = {seite};
+
+  std::vector<double> zeiten;
+  for (int i = 0; i < 10; ++i) {
+    web.fertig.reset();
+    const auto anfang = Uhrzeit::now();
+    fenster.zeigen(seite);
+    if (!bisAbgearbeitet([&] { return web.fertig.has_value(); })) return std::fprintf(stderr, "no load\n"), 1;
+    zeiten.push_back(std::chrono::duration<double, std::milli>(*web.fertig - anfang).count());
+    if (i == 9) speicherZeigen("page showing");
+    echt.schliessen();
+    bisAbgearbeitet([&] { return !gtk_widget_get_visible(GTK_WIDGET(echt.fenster())); });
+  }
+  bisZu(std::chrono::seconds(5), [] { return abarbeiten(), false; });
+  speicherZeigen("5 s after closing");
+
+  std::printf("zeigen until loaded, %zu runs:", zeiten.size());
+  for (const double z : zeiten) std::printf(" %.0f", z);
+  std::ranges::sort(zeiten);
+  std::printf(" ms\nmedian %.0f ms, worst %.0f ms\n", (zeiten[4] + zeiten[5]) / 2, zeiten.back());
+  return 0;
+}
+
+}  // namespace
+}  // namespace tw
+
+int main() { return tw::messen(); }

@@ -1,0 +1,257 @@
+#include "platform/linux/gtk/webkit_fenster.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <memory>
+
+#include "app/dateien.h"
+#include "fakes/oberflaeche.h"
+#include "fakes/protokoll_mitschnitt.h"
+#include "helfer/roh_server.h"
+#include "platform/linux/glib_schleife.h"
+#include "platform/linux/gtk/gio_browser.h"
+#include "platform/linux/gtk/gtk_testhilfe.h"
+#include "setupwindow/fenster.h"
+
+// Caches below GTK and in WebKit that live until the process ends.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\nleak:libjavascriptcoregtk-4.1.so\n";
+}
+
+namespace tw {
+namespace {
+
+using namespace std::chrono_literals;
+
+bool enthaelt(std::string_view text, std::string_view teil) { return text.find(teil) != text.npos; }
+
+// The desktop's https handler writes the address down. GIO reads the folders
+// once, so they are set before GTK starts.
+const TempOrdner& schreibtisch() {
+  static TempOrdner ordner;
+  static const bool fertig = [] {
+    std::filesystem::create_directories(ordner / "daten/applications");
+    std::filesystem::create_directories(ordner / "konfig");
+    dateiSchreiben(ordner / "browser", "#!/bin/sh\nprintf %s \"$1\" > \"$(dirname \"$0\")/geoeffnet\"\n");
+    std::filesystem::permissions(ordner / "browser", std::filesystem::perms::owner_all);
+    dateiSchreiben(ordner / "daten/applications/fake.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Fake\nExec=" + (ordner / "browser").string() +
+                       " %u\nMimeType=x-scheme-handler/https;\n");
+    dateiSchreiben(ordner / "konfig/mimeapps.list",
+                   "[Default Applications]\nx-scheme-handler/https=fake.desktop\n");
+    return ::setenv("XDG_DATA_HOME", (ordner / "daten").c_str(), 1) == 0 &&
+           ::setenv("XDG_CONFIG_HOME", (ordner / "konfig").c_str(), 1) == 0;
+  }();
+  EXPECT_TRUE(fertig);
+  return ordner;
+}
+
+// Live web processes below this one (a sandbox lies in between).
+std::vector<pid_t> webProzesse() {
+  std::map<pid_t, pid_t> eltern;
+  std::vector<pid_t> web;
+  for (const auto& eintrag : std::filesystem::directory_iterator("/proc")) {
+    std::string zeile;
+    std::getline(std::ifstream(eintrag.path() / "stat"), zeile);  // pid (name) state ppid
+    const auto zu = zeile.rfind(')');
+    if (zu == std::string::npos) continue;
+    const pid_t pid = std::stoi(zeile);
+    eltern[pid] = std::stoi(zeile.substr(zu + 4));
+    if (enthaelt(zeile, "(WebKitWebProces") && zeile[zu + 2] != 'Z') web.push_back(pid);
+  }
+  std::erase_if(web, [&](pid_t p) {
+    while (p > 1 && p != ::getpid()) p = eltern[p];
+    return p != ::getpid();
+  });
+  return web;
+}
+
+std::string seite(std::string_view koerper, std::string_view kopf = "") {
+  return httpAntwort(200, "text/html; charset=utf-8", koerper, kopf);
+}
+
+// Passes everything through between window and core, counting finished loads.
+struct Zaehler final : Webfenster, Webdelegat {
+  explicit Zaehler(WebkitFenster& w) : web(w) {}
+  void aufbauen(const Fensterbauplan& p, Webdelegat& d) override { web.aufbauen(p, *(kern = &d, this)); }
+  void seiteLaden(const std::string& a, Dauer f) override { web.seiteLaden(a, f); }
+  void htmlLaden(const std::string& html) override { web.htmlLaden(html); }
+  void nachVorne() override { web.nachVorne(); }
+  void schliessen() override { web.schliessen(); }
+  std::string adresse() const override { return web.adresse(); }
+  bool navigationErlauben(std::string_view a) override { return kern->navigationErlauben(a); }
+  void geladen() override { ++fertig, kern->geladen(); }
+  void ladenFehlgeschlagen(std::string_view text) override { kern->ladenFehlgeschlagen(text); }
+  bool sollSchliessen() override { return kern->sollSchliessen(); }
+  WebkitFenster& web;
+  Webdelegat* kern = nullptr;
+  int fertig = 0;
+};
+
+class WebkitFensterTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { schreibtisch(); }
+  void SetUp() override {
+    ASSERT_TRUE(gtkBereit());
+    fenster.erlaubteSeiten = {*Url::aus(start.adresse()), *Url::aus(zweite.adresse())};
+    fenster.neuStarten = [this] { ++neustarts; };
+  }
+
+  // The script's value as text, "" when the page has none to give.
+  std::string skript(const std::string& js) {
+    auto wert = std::make_shared<std::optional<std::string>>();
+    webkit_web_view_evaluate_javascript(
+        web.ansicht(), js.c_str(), -1, nullptr, nullptr, nullptr,
+        +[](GObject* ansicht, GAsyncResult* ergebnis, gpointer daten) {
+          std::unique_ptr<decltype(wert)> ziel(static_cast<decltype(wert)*>(daten));
+          // Kept: the value keeps JSC's machine in this process alive, whose teardown would call
+          // into the sanitizer-checked copy of a shared_ptr helper and trip it.
+          JSCValue* js =
+              webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(ansicht), ergebnis, nullptr);
+          g_autofree char* text = js && !jsc_value_is_undefined(js) ? jsc_value_to_string(js) : nullptr;
+          **ziel = text ? text : "";
+        },
+        new decltype(wert)(wert));
+    bisAbgearbeitet([&] { return wert->has_value(); });
+    return wert->value_or("");
+  }
+  bool zeigt(std::string_view text) {
+    return bisAbgearbeitet([&] { return enthaelt(skript("document.body.innerText"), text); });
+  }
+  bool startZeigen() { return fenster.zeigen(*Url::aus(start.adresse())), zeigt("Startseite"); }
+  void klicken(const std::string& id) { skript("document.getElementById('" + id + "').click()"); }
+  bool sichtbar() { return gtk_widget_get_visible(GTK_WIDGET(web.fenster())); }
+
+  TempOrdner ordner;
+  RohServer zweite{seite("<p>Zweite Seite</p>")};
+  RohServer start{
+      seite("<p>Startseite</p><a id=aussen href='https://talerwacht.example/hilfe'>a</a>"
+            "<a id=post href='mailto:hilfe@talerwacht.example'>p</a><a id=fremd href='http://"
+            "127.0.0.1:" +
+                std::to_string(freierPort()) + "/'>f</a><a id=neu target=_blank href='" + zweite.adresse() +
+                "'>n</a><a id=zu href='http://127.0.0.1/fenster-schliessen'>z</a>"
+                "<input id=a><input id=b>",
+            "Set-Cookie: keks=da\r\n")};
+  GlibSchleife schleife;
+  DialogeNachPlan dialoge;
+  GioBrowser browser;
+  ProtokollMitschnitt protokoll;
+  WebkitFenster web{ordner / "rahmen/fenster.ini"};
+  Zaehler zaehler{web};
+  Fenster fenster{zaehler, dialoge, browser, schleife, {ordner / "konfig", ordner.pfad(), "Taler Wacht"}};
+  int neustarts = 0;
+};
+
+TEST_F(WebkitFensterTest, WarteseiteSeiteNeustartUndNeueFensterImSelben) {
+  fenster.warten();
+  ASSERT_TRUE(zeigt("Taler Wacht startet …"));
+  ASSERT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig == 1; }));
+  ASSERT_TRUE(startZeigen());
+  EXPECT_TRUE(enthaelt(start.anfragen().at(0), "\r\nUser-Agent: TalerWacht-Menue/1.7.2_demo\r\n"));
+  EXPECT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig == 2; }));
+
+  klicken("neu");
+  EXPECT_TRUE(zeigt("Zweite Seite"));
+  EXPECT_EQ(web.adresse(), zweite.adresse());
+  skript("location.href = 'http://127.0.0.1/neu-starten'");
+  EXPECT_TRUE(zeigt("Taler Wacht startet …"));
+  EXPECT_EQ(neustarts, 1);
+  skript("window.open('" + zweite.adresse() + "')");
+  EXPECT_TRUE(zeigt("Zweite Seite"));
+
+  int offen = 0;
+  GList* fenster = gtk_window_list_toplevels();
+  for (GList* f = fenster; f; f = f->next) offen += gtk_widget_get_visible(GTK_WIDGET(f->data));
+  g_list_free(fenster);
+  EXPECT_EQ(offen, 1);
+}
+
+TEST_F(WebkitFensterTest, LinksNachAussenBleibenDraussen) {
+  ASSERT_TRUE(startZeigen());
+  klicken("aussen");
+  EXPECT_TRUE(bisAbgearbeitet([] { return lesen(schreibtisch() / "geoeffnet").has_value(); }));
+  EXPECT_EQ(lesen(schreibtisch() / "geoeffnet"), "https://talerwacht.example/hilfe");
+  klicken("post");
+  EXPECT_TRUE(bisAbgearbeitet([&] {
+    return std::ranges::count(protokoll.zeilen(), "Taler Wacht: Fenster lässt mailto: nicht durch") == 1;
+  }));
+  EXPECT_TRUE(zeigt("Startseite"));
+  EXPECT_EQ(web.adresse(), start.adresse());
+
+  klicken("fremd");
+  EXPECT_TRUE(zeigt("Die Seite ist nicht mehr erreichbar"));
+}
+
+TEST_F(WebkitFensterTest, FehlschlagUndFristZeigenDieFehlerseite) {
+  const Url tot = *Url::aus("http://127.0.0.1:" + std::to_string(freierPort()) + "/");
+  RohServer stumm("", RohServer::Art::schweigen);
+  fenster.erlaubteSeiten = {tot, *Url::aus(stumm.adresse())};
+  fenster.zeigen(tot);
+  EXPECT_TRUE(zeigt("Die Seite antwortet nicht"));
+  EXPECT_TRUE(zeigt(g_strerror(ECONNREFUSED)));
+  web.seiteLaden(stumm.adresse(), 300ms);
+  EXPECT_TRUE(zeigt("Keine Antwort innerhalb von 300 ms"));
+  // Only the two error pages count as loaded, not the loads that failed.
+  EXPECT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig >= 2; }));
+  EXPECT_EQ(zaehler.fertig, 2);
+}
+
+TEST_F(WebkitFensterTest, SchliessenVerbirgtBeendetDenWebprozessUndBehaeltCookiesUndRahmen) {
+  fenster.tresorOffen = [] { return std::pair<bool, std::optional<std::int64_t>>{true, std::nullopt}; };
+  ASSERT_TRUE(startZeigen());
+  EXPECT_FALSE(webProzesse().empty());
+  klicken("zu");
+  EXPECT_TRUE(bisAbgearbeitet([&] { return !sichtbar(); }));
+  EXPECT_TRUE(dialoge.hinweise.empty());
+  EXPECT_FALSE(fenster.bewusstGeschlossen);  // the close was asked for
+  EXPECT_EQ(lesen(fenster.hinweisDatei()), "gesehen");
+  EXPECT_TRUE(bisAbgearbeitet([] { return webProzesse().empty(); }));
+
+  ASSERT_TRUE(startZeigen());
+  EXPECT_TRUE(enthaelt(start.anfragen().back(), "\r\nCookie: keks=da\r\n"));
+  EXPECT_EQ(skript("document.cookie"), "keks=da");
+
+  // The page's text fields keep their shortcuts.
+  GtkWidget* fenster = GTK_WIDGET(web.fenster());
+  skript("a.value = 'DE02 1203'; a.focus()");
+  for (const guint k : {GDK_KEY_a, GDK_KEY_c}) taste(fenster, k, GDK_CONTROL_MASK);
+  EXPECT_TRUE(bisAbgearbeitet([] {
+    g_autofree char* text = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+    return text && std::string_view(text) == "DE02 1203";
+  }));
+  skript("b.focus()");
+  taste(fenster, GDK_KEY_v, GDK_CONTROL_MASK);
+  EXPECT_TRUE(bisAbgearbeitet([&] { return skript("b.value") == "DE02 1203"; }));
+
+  // Ctrl+W saves the frame; a larger one comes back in its place, a smaller one gives way.
+  taste(fenster, GDK_KEY_w, GDK_CONTROL_MASK);
+  ASSERT_TRUE(bisAbgearbeitet([&] { return !sichtbar(); }));
+  const std::string datei = ordner / "rahmen/fenster.ini", gruppe = "einrichtungsfenster";
+  g_autoptr(GKeyFile) rahmen = g_key_file_new();
+  ASSERT_TRUE(g_key_file_load_from_file(rahmen, datei.c_str(), G_KEY_FILE_NONE, nullptr));
+  const int b = g_key_file_get_integer(rahmen, gruppe.c_str(), "breite", nullptr);
+  const int h = g_key_file_get_integer(rahmen, gruppe.c_str(), "hoehe", nullptr);
+  EXPECT_GE(b, 700);
+  for (const auto& [breite, x, sollBreite, ortBleibt] :
+       {std::tuple{b + 40, 7, b + 40, true}, {b - 1, 7, b, false}, {b + 40, -5000, b + 40, false}}) {
+    g_key_file_set_integer(rahmen, gruppe.c_str(), "breite", breite);
+    g_key_file_set_integer(rahmen, gruppe.c_str(), "x", x);
+    g_key_file_save_to_file(rahmen, datei.c_str(), nullptr);
+    WebkitFenster neu(datei);
+    neu.aufbauen({.titel = "T", .benutzerAgent = "U", .rahmenName = gruppe}, this->fenster);
+    neu.nachVorne();
+    int ist[4] = {};
+    bisAbgearbeitet(
+        [&] { return gtk_window_get_size(neu.fenster(), &ist[0], &ist[1]), ist[0] == sollBreite; });
+    gtk_window_get_position(neu.fenster(), &ist[2], &ist[3]);
+    EXPECT_EQ(std::pair(ist[0], ist[1]), std::pair(sollBreite, h));
+    EXPECT_EQ(ist[2] == x, ortBleibt) << ist[2];
+  }
+}
+
+}  // namespace
+}  // namespace tw
