@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/konstanten.h"
 #include "app/lebensende.h"
 #include "app/protokoll.h"
 #include "controller/steuerung.h"
@@ -13,9 +14,11 @@
 #include "platform/hauptbuendel.h"
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/appindikator_anzeige.h"
+#include "platform/linux/gtk/gio_browser.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
 #include "platform/linux/gtk/pam_bestaetigung.h"
+#include "platform/linux/gtk/webkit_fenster.h"
 #include "platform/linux/libsecret_schluesselbund.h"
 #include "platform/linux/syslog_protokoll.h"
 
@@ -40,13 +43,18 @@ struct Programmende final : Anwendung {
 // The real seams, alive for the whole run.
 struct Schale {
   explicit Schale(GlibSchleife& schleife)
-      : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"), ende(schleife), besitzer(schleife) {}
+      : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
+        ende(schleife),
+        besitzer(schleife),
+        web(konfigOrdner() / "fensterrahmen") {}
   AppindikatorAnzeige anzeige;
   GtkDialoge dialoge;
   GtkZwischenablage ablage;
   Programmende ende;
   LibsecretSchluesselbund schluesselbund;
   PamBestaetigung besitzer;
+  WebkitFenster web;
+  GioBrowser browser;
 };
 
 }  // namespace
@@ -77,10 +85,9 @@ int Programm::main(int argc, char** argv) {
   });
 
   static Schale schale(schleife);
-  static Steuerung steuerung(
-      Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende, schale.schluesselbund,
-                  schale.besitzer},
-      programmDienste(argumente));
+  static Steuerung steuerung(Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende,
+                                         schale.schluesselbund, schale.besitzer, schale.web, schale.browser},
+                             programmDienste(argumente));
   schale.ende.steuerung = &steuerung;
   steuerung.applicationDidFinishLaunching();
 

@@ -94,8 +94,21 @@ struct Schale : ::testing::Test, Appwelt {
 };
 
 TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
-  Kindprozess programm(app());
+  Start start = app();
+  start.argumente.push_back("--seite");  // finished loads of the setup window are written down
+  Kindprozess programm(start);
   erscheinen(programm);
+
+  // A first launch: the setup window waits for the stand-in, then shows its page.
+  std::vector<std::string> geladen;
+  EXPECT_TRUE(leiste::kontextLaufen(20s, [&] {
+    const auto zeile = lesen(zustand / "menue.fenster.log");
+    if (zeile && (geladen.empty() || geladen.back() != *zeile)) geladen.push_back(*zeile);
+    return zeile && zeile->starts_with("geladen http");
+  }));
+  ASSERT_EQ(geladen.size(), 2u);
+  EXPECT_EQ(geladen[0], "geladen about:blank");
+  EXPECT_TRUE(geladen[1].starts_with("geladen http://127.0.0.1:" + port + "/t/")) << geladen[1];
 
   // First launch from the bundle starts the stand-in; its vault is not set up.
   auto z = bisZeile("Für ChatGPT & Co.: läuft");
@@ -181,16 +194,24 @@ struct Tresorschale : EigenerSchluesselbund, Schale {
                        {"PAM_WRAPPER", "1"},
                        {"PAM_WRAPPER_DISABLE_DEEPBIND", "1"},  // deep binding and the sanitizers do not mix
                        {"PAM_WRAPPER_SERVICE_DIR", dienste.string()},
-                       {"PAM_MATRIX_PASSWD", (welt / "matrix").string()}});
+                       {"PAM_MATRIX_PASSWD", (welt / "matrix").string()},
+                       // WebKit's helpers inherit the preload, which cannot start in their sandbox.
+                       {"WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1"}});
     return s;
   }
-  // Keys typed into the app's dialog as a person would, with the dialog focused.
   // Keys typed into the app's dialog as a person would, with the dialog focused;
-  // only the app's own window, as other tests may show theirs on this display.
+  // only the app's own alert (the setup window has a class name of its own),
+  // as other tests may show theirs on this display. Searched without xdotool's
+  // --sync, which may answer with a window that does not match.
   void tippen(pid_t pid, const std::vector<std::string>& xdotool) {
-    std::vector<std::string> befehl{
-        "/usr/bin/env",      "xdotool", "search",        "--sync",      "--onlyvisible", "--pid",
-        std::to_string(pid), "--name",  "^Taler Wacht$", "windowfocus", "--sync",        "%@"};
+    std::string fenster;
+    EXPECT_TRUE(bisZu(10s, [&] {
+      Kindprozess suche({{"/usr/bin/env", "xdotool", "search", "--onlyvisible", "--pid", std::to_string(pid),
+                          "--classname", "^taler-wacht$"}});
+      fenster = endeteMit(suche.warten(5s), 0) ? suche.ausgabe().substr(0, suche.ausgabe().find('\n')) : "";
+      return !fenster.empty();
+    }));
+    std::vector<std::string> befehl{"/usr/bin/env", "xdotool", "windowfocus", "--sync", fenster};
     befehl.insert(befehl.end(), xdotool.begin(), xdotool.end());
     Kindprozess tasten({befehl});
     ASSERT_TRUE(endeteMit(tasten.warten(10s), 0)) << tasten.fehler();
