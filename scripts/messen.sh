@@ -20,5 +20,8 @@ dbus-run-session -- scripts/testumgebung.sh build/messung/src/programm_test --gt
 heim=$(mktemp -d "${TMPDIR:-/tmp}/tw-messen-XXXXXX")
 trap 'rm -rf "$heim"' EXIT
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS HOME="$heim" XDG_CONFIG_HOME="$heim/.config" \
-  GELD_BOTE_ZUSTAND="$heim/zustand" GELD_BOTE_PORT="$port" TW_VORFUEHRUNG="$heim/bilder" TW_LEERLAUF=60 scripts/vorfuehrung.sh build/messung
+env -u DISPLAY -u WAYLAND_DISPLAY -u DBUS_SESSION_BUS_ADDRESS \
+  GELD_BOTE_PORT="$port" TW_VORFUEHRUNG="$heim/bilder" TW_LEERLAUF=60 scripts/vorfuehrung.sh build/messung
+dbus-run-session -- scripts/testumgebung.sh scripts/startzeit.sh build/messung
+# Opening the setup window on a local page, ten times, and its memory.
+dbus-run-session -- scripts/testumgebung.sh build/messung/src/platform/linux/gtk/webkit_fenster_perftest

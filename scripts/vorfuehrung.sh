@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs the menu app on a machine without a display: a virtual display, a
-# D-Bus session and a small tray host of our own. Once the menu shows the
-# running stand-in server, the tray host opens it and leaves a screenshot and
-# the menu's rows (read over D-Bus) in the folder named below.
+# D-Bus session and a small tray host of our own, in a fresh home folder, so
+# that it is always a first launch. The setup window shows the waiting page
+# and then the stand-in's setup page; once the menu shows the running stand-in
+# server, the tray host opens it. Screenshots of both and the menu's rows
+# (read over D-Bus) land in the folder named below.
 # Usage: scripts/vorfuehrung.sh <build folder> [app arguments...]
 set -euo pipefail
 
@@ -13,7 +15,8 @@ leiste="$bau/bin/taler-wacht-leiste"
 ausgabe=${TW_VORFUEHRUNG:-$bau/vorfuehrung}
 mkdir -p "$ausgabe"
 ausgabe=$(cd "$ausgabe" && pwd)
-rm -f "$ausgabe/menue.png" "$ausgabe/menue.txt" "$ausgabe/entsperren.png"
+bilder=(menue.png menue.txt entsperren.png fenster-warten.png fenster-einrichten.png)
+for bild in "${bilder[@]}"; do rm -f "${ausgabe:?}/$bild"; done
 
 if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   exec dbus-run-session -- "$0" "$bau" "$@"
@@ -21,8 +24,11 @@ fi
 
 welt=$(mktemp -d "${TMPDIR:-/tmp}/tw-vorfuehrung-XXXXXX")
 dienste=()
-zustand=${GELD_BOTE_ZUSTAND-$HOME/.local/state/geld-bote-demo}
-server_vorher=$(cat "$zustand/tunnel.pid" 2>/dev/null || true)
+export HOME="$welt/heim" XDG_CONFIG_HOME="$welt/heim/.config" XDG_DATA_HOME="$welt/heim/.local/share"
+export XDG_CACHE_HOME="$welt/heim/.cache" XDG_STATE_HOME="$welt/heim/.local/state"
+unset GELD_BOTE_ZUSTAND
+mkdir -p "$HOME"
+zustand=$HOME/.local/state/geld-bote-demo
 ende() {
   trap - EXIT INT TERM
   for pid in "${dienste[@]}"; do kill "$pid" 2>/dev/null || true; done
@@ -30,7 +36,7 @@ ende() {
   # The stand-in keeps running after the app, as servers do; the demo stops
   # one it started itself.
   server=$(cat "$zustand/tunnel.pid" 2>/dev/null || true)
-  if [[ $server =~ ^[1-9][0-9]*$ && $server != "$server_vorher" ]] &&
+  if [[ $server =~ ^[1-9][0-9]*$ ]] &&
     [[ $(readlink "/proc/$server/exe" 2>/dev/null) == *geld-bote* ]]; then
     kill "$server" 2>/dev/null || true
   fi
@@ -39,7 +45,7 @@ ende() {
 trap ende EXIT
 trap 'exit 0' INT TERM
 
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x640x24 3>"$welt/anzeige" 2>"$welt/xvfb.log" &
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x900x24 3>"$welt/anzeige" 2>"$welt/xvfb.log" &
 dienste+=($!)
 for _ in $(seq 100); do [ -s "$welt/anzeige" ] && break; sleep 0.1; done
 [ -s "$welt/anzeige" ] || { echo "Xvfb did not start:" >&2; cat "$welt/xvfb.log" >&2; exit 1; }
@@ -51,9 +57,22 @@ leiste_pid=$!
 dienste+=($leiste_pid)
 gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
 
-"$programm" "$@" &
+# "--seite" writes each finished load of the setup window down, so the
+# screenshots are taken once a page is there.
+"$programm" --seite "$@" &
 app=$!
 dienste+=($app)
+fensterbild() {
+  for _ in $(seq 300); do
+    grep -q "^geladen $1" "$zustand/menue.fenster.log" 2>/dev/null && break
+    kill -0 "$app" 2>/dev/null || return 0
+    sleep 0.05
+  done
+  sleep 0.5  # the page's first paint
+  "$leiste" --bildschirm "$ausgabe/$2" && echo "The setup window: $ausgabe/$2"
+}
+fensterbild about:blank fenster-warten.png
+fensterbild http fenster-einrichten.png
 for _ in $(seq 300); do [ -s "$ausgabe/menue.png" ] && break; kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if [ -s "$ausgabe/menue.png" ]; then
   echo "The open tray menu: $ausgabe/menue.png; its rows:"
@@ -84,14 +103,45 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
   # Our tray host reads the menu every second, which a desktop's tray does
   # not do while nothing changes; it holds still while the app is measured.
   # After one unlock through the dialog, typed as a person would.
+  # Alerts and the setup window share their title, not their class name.
+  # (xdotool's own --sync may answer with a window that does not match.)
+  fenster() {
+    local id=
+    for _ in $(seq 100); do
+      id=$(xdotool search --onlyvisible --pid "$app" --classname "$1" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+      sleep 0.1
+    done
+    echo "$id"
+  }
   if [ -s "$ausgabe/entsperren.png" ] && command -v xdotool >/dev/null; then
-    xdotool search --sync --onlyvisible --name '^Taler Wacht$' windowfocus --sync %@ >/dev/null
+    xdotool windowfocus --sync "$(fenster '^taler-wacht$')"
     printf %s vorfuehrung-1 | xdotool type --file -
     xdotool key Return
     sleep 4
     echo "vault after the unlock: $("$bau/Taler Wacht.app/Contents/MacOS/taler-wacht-status" 2>/dev/null |
       sed -n 's/^ *"tresor": *"\([a-z]*\)".*/\1/p')"
   fi
+  # Memory of the app and of its web processes (below it, in the sandbox).
+  pss() { awk '/^Pss:/ { print $2 }' "/proc/$1/smaps_rollup" 2>/dev/null || echo 0; }
+  webprozesse() {
+    for s in /proc/[0-9]*/stat; do
+      p=${s#/proc/}; p=${p%/stat}
+      [[ $(cat "/proc/$p/comm" 2>/dev/null) == WebKitWebProces* ]] || continue
+      v=$p
+      while [ "$v" -gt 1 ]; do
+        [ "$v" = "$app" ] && { echo "$p"; break; }
+        v=$(awk '{ print $4 }' "/proc/$v/stat" 2>/dev/null || echo 1)
+      done
+    done
+  }
+  speicher() {
+    local web=0
+    for p in $(webprozesse); do web=$((web + $(pss "$p"))); done
+    awk -v a="$(pss "$app")" -v w="$web" -v t="$1" \
+      'BEGIN { printf "PSS %s: app %.1f MB, web process %.1f MB\n", t, a / 1024, w / 1024 }'
+  }
+  speicher "with the setup page shown"
+  xdotool windowfocus --sync "$(fenster '^taler-wacht-fenster$')" key ctrl+w
   kill -STOP "$leiste_pid"
   takte=$(getconf CLK_TCK)
   cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
@@ -100,9 +150,23 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
   nachher=$(cpu)
   kill -CONT "$leiste_pid"
   awk -v t=$((nachher - vorher)) -v hz="$takte" -v s="$TW_LEERLAUF" \
-    'BEGIN { printf "idle CPU over %d s: %.3f %% of one core (%d ticks)\n", s, 100 * t / hz / s, t }'
+    'BEGIN { printf "idle CPU over %d s, window closed: %.3f %% of one core (%d ticks)\n", s, 100 * t / hz / s, t }'
   grep -E '^(Rss|Pss):' "/proc/$app/smaps_rollup" | awk '{ printf "%s %.1f MB\n", $1, $2 / 1024 }'
+  speicher "$TW_LEERLAUF s after closing the window"
   echo "shared libraries mapped: $(grep -c '\.so' <(awk '{ print $6 }' "/proc/$app/maps" | sort -u))"
+
+  # A second launch finds the vault set up, so the window waits until asked for.
+  kill "$app"
+  wait "$app" 2>/dev/null || true
+  "$programm" &
+  app=$!
+  dienste+=($app)
+  sleep 10
+  speicher "before the window is first opened"
+  printf '%s\n' "$seite" >"$zustand/seite.oeffnen"
+  fenster '^taler-wacht-fenster$' >/dev/null
+  sleep 5
+  speicher "with the setup page shown"
   exit 0
 fi
 echo "Taler Wacht runs on a virtual display (pid $app); end it with Ctrl+C or: kill $$"

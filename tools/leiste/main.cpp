@@ -4,12 +4,14 @@
 //
 //   taler-wacht-leiste [--bild <png>] [--text <file>] [--warten-auf <text>]
 //                      [--klicken <row> --klick-bild <png>]
+//   taler-wacht-leiste --bildschirm <png>
 //
 // With --bild or --text, once a menu row contains <text> (by default: once
 // there is any row), it opens the menu, writes its rows as text and the
 // screen as PNG, prints "bild: <png>" and keeps running. With --klicken it
 // then clicks the row of that label once it is there and saves the screen
-// two seconds later. SIGTERM and SIGINT
+// two seconds later. --bildschirm only saves the screen as it is now and
+// ends, beside a host that keeps running. SIGTERM and SIGINT
 // end it with 0; 1 means no display or no watcher, 2 wrong use.
 
 #include <glib-unix.h>
@@ -22,6 +24,7 @@
 #include <optional>
 #include <string_view>
 
+#include "aufnahme.h"
 #include "beobachter.h"
 #include "gastgeber.h"
 
@@ -29,7 +32,8 @@ namespace {
 
 constexpr const char* gebrauch =
     "Aufruf: taler-wacht-leiste [--bild <PNG>] [--text <Datei>] [--warten-auf <Text>] [--klicken <Zeile> "
-    "--klick-bild <PNG>]\n";
+    "--klick-bild <PNG>]\n"
+    "       taler-wacht-leiste --bildschirm <PNG>\n";
 
 std::optional<tw::leiste::Auftrag> aufrufLesen(int argc, char** argv) {
   tw::leiste::Auftrag auftrag;
@@ -75,6 +79,12 @@ gboolean beenden(gpointer) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string_view(argv[1]) == "--bildschirm") {
+    if (!anzeigeOeffnen()) return 1;
+    const std::string fehler = tw::leiste::bildschirmSpeichern(argv[2]);
+    if (!fehler.empty()) std::cerr << "taler-wacht-leiste: " << fehler << '\n';
+    return fehler.empty() ? 0 : 1;
+  }
   const auto auftrag = aufrufLesen(argc, argv);
   if (!auftrag) {
     std::cerr << gebrauch;
