@@ -17,8 +17,8 @@
 #include "platform/linux/gtk/gio_browser.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
+#include "platform/linux/gtk/nachgeladenes_webfenster.h"
 #include "platform/linux/gtk/pam_bestaetigung.h"
-#include "platform/linux/gtk/webkit_fenster.h"
 #include "platform/linux/libsecret_schluesselbund.h"
 #include "platform/linux/syslog_protokoll.h"
 
@@ -40,20 +40,26 @@ struct Programmende final : Anwendung {
   }
 };
 
+// The setup window's module lies beside the executable.
+std::filesystem::path modulOrdner() {
+  const auto ausfuehrbar = hauptbuendel().ausfuehrbarerPfad();
+  return ausfuehrbar ? ausfuehrbar->parent_path() : std::filesystem::path(".");
+}
+
 // The real seams, alive for the whole run.
 struct Schale {
   explicit Schale(GlibSchleife& schleife)
       : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
         ende(schleife),
         besitzer(schleife),
-        web(konfigOrdner() / "fensterrahmen") {}
+        web(modulOrdner() / "taler-wacht-webfenster.so", konfigOrdner() / "fensterrahmen") {}
   AppindikatorAnzeige anzeige;
   GtkDialoge dialoge;
   GtkZwischenablage ablage;
   Programmende ende;
   LibsecretSchluesselbund schluesselbund;
   PamBestaetigung besitzer;
-  WebkitFenster web;
+  NachgeladenesWebfenster web;
   GioBrowser browser;
 };
 
