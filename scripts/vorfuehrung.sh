@@ -51,7 +51,9 @@ for _ in $(seq 100); do [ -s "$welt/anzeige" ] && break; sleep 0.1; done
 [ -s "$welt/anzeige" ] || { echo "Xvfb did not start:" >&2; cat "$welt/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(head -n1 "$welt/anzeige")"
 
-"$leiste" --bild "$ausgabe/menue.png" --text "$ausgabe/menue.txt" --warten-auf "Für ChatGPT & Co.: läuft" \
+# The tray host opens the menu once the stand-in's vault is set up and
+# locked (below), and then clicks the row that unlocks it.
+"$leiste" --bild "$ausgabe/menue.png" --text "$ausgabe/menue.txt" --warten-auf "Tresor zu" \
   --klicken "Tresor entsperren …" --klick-bild "$ausgabe/entsperren.png" &
 leiste_pid=$!
 dienste+=($leiste_pid)
@@ -62,41 +64,47 @@ gdbus wait --session --timeout 10 org.kde.StatusNotifierWatcher
 "$programm" --seite "$@" &
 app=$!
 dienste+=($app)
-fensterbild() {
+geladen() {  # until the last finished load's address matches the pattern
   for _ in $(seq 300); do
-    grep -q "^geladen $1" "$zustand/menue.fenster.log" 2>/dev/null && break
-    kill -0 "$app" 2>/dev/null || return 0
+    grep -qx "geladen $1" "$zustand/menue.fenster.log" 2>/dev/null && return 0
+    kill -0 "$app" 2>/dev/null || return 1
     sleep 0.05
   done
-  sleep 0.5  # the page's first paint
-  "$leiste" --bildschirm "$ausgabe/$2" && echo "The setup window: $ausgabe/$2"
+  return 1
 }
-fensterbild about:blank fenster-warten.png
-fensterbild http fenster-einrichten.png
-for _ in $(seq 300); do [ -s "$ausgabe/menue.png" ] && break; kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+fensterbild() {
+  sleep 0.5  # the page's first paint
+  "$leiste" --bildschirm "$ausgabe/$1" && echo "The setup window: $ausgabe/$1"
+}
+geladen about:blank && fensterbild fenster-warten.png
+# A new chatbot address first shows the chatbot page; the server's own
+# request to show a page brings the setup page back.
+geladen 'http.*' && seite=$("$bau/Taler Wacht.app/Contents/MacOS/taler-wacht-status" 2>/dev/null |
+  sed -n '/"eigeneSeiten"/,/]/{s/^ *"\(http[^"]*\)".*/\1/p}' | head -n1)
+if [ -n "${seite:-}" ]; then
+  printf '%s\n' "$seite" >"$zustand/seite.oeffnen"
+  sleep 0.2
+  geladen "$seite" && fensterbild fenster-einrichten.png
+  # A vault of the stand-in's, set up and locked, so that the menu offers to unlock it.
+  herkunft=$(printf %s "$seite" | sed -E 's|^(https?://[^/]+).*|\1|')
+  post() {
+    curl -s -o /dev/null -X POST -H "Sec-Fetch-Site: same-origin" -H "Origin: $herkunft" \
+      --data-binary @- "${seite%/}/$1" || true
+  }
+  printf 'passphrase=%s' vorfuehrung-1 | post einrichten  # a builtin: in no argument list
+  post sperren </dev/null
+fi
+for _ in $(seq 300); do [ -s "$ausgabe/entsperren.png" ] && break; kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 if [ -s "$ausgabe/menue.png" ]; then
   echo "The open tray menu: $ausgabe/menue.png; its rows:"
   sed 's/^/    /' "$ausgabe/menue.txt"
-  # A vault of the stand-in's, set up and locked, so that the menu offers to unlock it.
-  seite=$("$bau/Taler Wacht.app/Contents/MacOS/taler-wacht-status" 2>/dev/null |
-    sed -n '/"eigeneSeiten"/,/]/{s/^ *"\(http[^"]*\)".*/\1/p}' | head -n1)
-  if [ -n "$seite" ]; then
-    herkunft=$(printf %s "$seite" | sed -E 's|^(https?://[^/]+).*|\1|')
-    post() {
-      curl -s -o /dev/null -X POST -H "Sec-Fetch-Site: same-origin" -H "Origin: $herkunft" \
-        --data-binary @- "${seite%/}/$1" || true
-    }
-    printf 'passphrase=%s' vorfuehrung-1 | post einrichten  # a builtin: in no argument list
-    post sperren </dev/null
-    for _ in $(seq 150); do [ -s "$ausgabe/entsperren.png" ] && break; sleep 0.1; done
-  fi
-  if [ -s "$ausgabe/entsperren.png" ]; then
-    echo "The unlock dialog: $ausgabe/entsperren.png"
-  else
-    echo "The unlock dialog did not show within 15 s." >&2
-  fi
 else
   echo "The tray menu did not show within 30 s." >&2
+fi
+if [ -s "$ausgabe/entsperren.png" ]; then
+  echo "The unlock dialog: $ausgabe/entsperren.png"
+else
+  echo "The unlock dialog did not show within 30 s." >&2
 fi
 if [ -n "${TW_LEERLAUF:-}" ]; then
   # Figures instead of a session: CPU time over that many idle seconds, then memory.
@@ -141,7 +149,10 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
       'BEGIN { printf "PSS %s: app %.1f MB, web process %.1f MB\n", t, a / 1024, w / 1024 }'
   }
   speicher "with the setup page shown"
+  # Closing with the vault open brings the notice once; Escape answers "Verstanden".
   xdotool windowfocus --sync "$(fenster '^taler-wacht-fenster$')" key ctrl+w
+  sleep 1
+  xdotool windowfocus --sync "$(fenster '^taler-wacht$')" key Escape
   kill -STOP "$leiste_pid"
   takte=$(getconf CLK_TCK)
   cpu() { awk '{ print $14 + $15 }' "/proc/$app/stat"; }
