@@ -278,7 +278,34 @@ gboolean WebkitFenster::schliessenFragen(GtkWidget*, GdkEvent*, gpointer selbst)
   return TRUE;
 }
 
+namespace {
+
+// One of the app's alerts is open: someone may be typing a passphrase into it.
+bool hinweisOffen() {
+  GList* alle = gtk_window_list_toplevels();
+  bool offen = false;
+  for (GList* f = alle; f && !offen; f = f->next)
+    offen = GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data));
+  g_list_free(alle);
+  return offen;
+}
+
+}  // namespace
+
 void WebkitFenster::nachVorne() {
+  if (hinweisOffen()) {
+    // The window comes up behind the alert and leaves it the focus, as a
+    // window does behind a modal panel.
+    gtk_window_set_focus_on_map(fenster_, FALSE);
+    gtk_widget_show(GTK_WIDGET(fenster_));
+    gtk_window_set_focus_on_map(fenster_, TRUE);
+    GList* alle = gtk_window_list_toplevels();
+    for (GList* f = alle; f; f = f->next)
+      if (GTK_IS_DIALOG(f->data) && gtk_widget_get_realized(GTK_WIDGET(f->data)))
+        gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(f->data)));
+    g_list_free(alle);
+    return;
+  }
   gtk_widget_show(GTK_WIDGET(fenster_));
   guint32 zeit = gtk_get_current_event_time();
   // Without the time of a user's action, window managers may keep the focus

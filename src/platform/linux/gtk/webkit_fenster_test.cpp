@@ -170,6 +170,21 @@ TEST_F(WebkitFensterTest, WarteseiteSeiteNeustartUndNeueFensterImSelben) {
   EXPECT_EQ(offen, 1);
 }
 
+TEST_F(WebkitFensterTest, EinOffenerHinweisBehaeltDenFokus) {
+  ASSERT_TRUE(startZeigen());
+  GtkWindow* hinweis = GTK_WINDOW(gtk_dialog_new());
+  gtk_window_present(hinweis);
+  ASSERT_TRUE(bisAbgearbeitet([&] {
+    // Without a window manager the focus goes only to a window already on screen.
+    if (gtk_widget_get_mapped(GTK_WIDGET(hinweis))) gtk_window_present(hinweis);
+    return gtk_window_is_active(hinweis);
+  }));
+  fenster.zeigen(*Url::aus(zweite.adresse()));
+  EXPECT_TRUE(zeigt("Zweite Seite"));
+  EXPECT_TRUE(gtk_window_is_active(hinweis));
+  gtk_widget_destroy(GTK_WIDGET(hinweis));
+}
+
 TEST_F(WebkitFensterTest, LinksNachAussenBleibenDraussen) {
   ASSERT_TRUE(startZeigen());
   klicken("aussen");
