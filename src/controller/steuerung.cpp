@@ -65,9 +65,7 @@ void Steuerung::applicationDidFinishLaunching() {
   aktualisieren();
   uhr_ = o_.schleife.wiederholen(3000ms, [this] { aktualisieren(); });
   if (hatArgument("--seite")) {
-    o_.schleife.spaeter(2000ms, [this] {
-      if (!zustand_.eigeneSeiten.empty()) fenster_.zeigen(zustand_.eigeneSeiten.front());
-    });
+    o_.schleife.spaeter(2000ms, [this] { seiteOeffnen(); });
   }
   if (hatArgument("--autostart")) {
     o_.schleife.spaeter(1000ms, [this] {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "platform/linux/gtk/cairo_tresorbild.h"
 #include "platform/linux/gtk/fensterkuerzel.h"
@@ -280,12 +281,13 @@ gboolean WebkitFenster::schliessenFragen(GtkWidget*, GdkEvent*, gpointer selbst)
 
 namespace {
 
-// One of the app's alerts is open: someone may be typing a passphrase into it.
-bool hinweisOffen() {
+// The app's open alerts: someone may be typing a passphrase into one.
+std::vector<GtkWidget*> offeneHinweise() {
+  std::vector<GtkWidget*> offen;
   GList* alle = gtk_window_list_toplevels();
-  bool offen = false;
-  for (GList* f = alle; f && !offen; f = f->next)
-    offen = GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data));
+  for (GList* f = alle; f; f = f->next)
+    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data)))
+      offen.push_back(GTK_WIDGET(f->data));
   g_list_free(alle);
   return offen;
 }
@@ -293,17 +295,14 @@ bool hinweisOffen() {
 }  // namespace
 
 void WebkitFenster::nachVorne() {
-  if (hinweisOffen()) {
-    // The window comes up behind the alert and leaves it the focus, as a
+  if (const auto hinweise = offeneHinweise(); !hinweise.empty()) {
+    // The window comes up behind the alerts and leaves them the focus, as a
     // window does behind a modal panel.
     gtk_window_set_focus_on_map(fenster_, FALSE);
     gtk_widget_show(GTK_WIDGET(fenster_));
     gtk_window_set_focus_on_map(fenster_, TRUE);
-    GList* alle = gtk_window_list_toplevels();
-    for (GList* f = alle; f; f = f->next)
-      if (GTK_IS_DIALOG(f->data) && gtk_widget_get_realized(GTK_WIDGET(f->data)))
-        gdk_window_raise(gtk_widget_get_window(GTK_WIDGET(f->data)));
-    g_list_free(alle);
+    for (GtkWidget* hinweis : hinweise)
+      if (gtk_widget_get_realized(hinweis)) gdk_window_raise(gtk_widget_get_window(hinweis));
     return;
   }
   gtk_widget_show(GTK_WIDGET(fenster_));
