@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,18 @@
 
 namespace tw {
 
+// Readable failure messages for compared alerts.
+inline void PrintTo(const Hinweis& h, std::ostream* o) { *o << h.nachricht << " / " << h.text; }
+
+// The next scripted answer, or `sonst` once the script has run out.
+template <class T>
+T naechste(std::deque<T>& plan, T sonst) {
+  if (plan.empty()) return sonst;
+  T t = std::move(plan.front());
+  plan.pop_front();
+  return t;
+}
+
 struct AnzeigeMitschnitt final : Statusanzeige {
   void zeigen(const Anzeige& a) override { gezeigt.push_back(a); }
   void beiKlick(std::function<void(Aktion)> k) override { klick = std::move(k); }
@@ -31,16 +44,11 @@ struct AnzeigeMitschnitt final : Statusanzeige {
 struct DialogeNachPlan final : Dialoge {
   Wahl zeigen(const Hinweis& h) override {
     hinweise.push_back(h);
-    if (antworten.empty()) return Wahl{ersterKnopf + 1, false};
-    Wahl w = antworten.front();
-    antworten.pop_front();
-    return w;
+    return naechste(antworten, Wahl{ersterKnopf + 1, false});
   }
   Eingabe passphraseFragen(const Hinweis& h) override {
     gefragt.push_back(h);
-    if (eingaben.empty()) return {};
-    auto [knopf, kaestchen, text] = eingaben.front();
-    eingaben.pop_front();
+    auto [knopf, kaestchen, text] = naechste(eingaben, {ersterKnopf + 1, false, ""});
     return {knopf, kaestchen, Geheimnis(text)};
   }
   std::deque<Wahl> antworten;  // answered in order; then the second button
@@ -153,8 +161,7 @@ struct BesitzerNachPlan final : Besitzerbestaetigung {
   explicit BesitzerNachPlan(Ereignisschleife& s) : schleife(s) {}
   void besitzerBestaetigen(const std::string& grund, Bestaetigt dann) override {
     gruende.push_back(grund);
-    const bool ja = !antworten.empty() && antworten.front();
-    if (!antworten.empty()) antworten.pop_front();
+    const bool ja = naechste(antworten, false);
     auto kontext = std::make_shared<Besitzerkontext>(Besitzerkontext{.bestaetigt = ja});
     schleife.posten([dann = std::move(dann), ja, kontext] { dann(ja, kontext); });
   }

@@ -16,21 +16,61 @@
 
 namespace tw {
 
-struct Skriptaufruf {
-  std::filesystem::path skript;
-  std::vector<std::string> argumente;
-  bool warten;
-};
+inline const Skriptfund buendel{.skript = "/b.app/Contents/Resources/starten"};
 
-class Steuerungswelt {
- public:
-  Steuerungswelt();
+// A snapshot of a running program for ChatGPT & Co. in the given vault state.
+inline Zustand laufend(std::string tresor, pid_t pid = 4242) {
+  Zustand z;
+  z.programmLaeuft = true;
+  z.programmPid = pid;
+  z.tresor = std::move(tresor);
+  return z;
+}
+
+struct Steuerungswelt {
+  Steuerungswelt() {
+    dienste.zustandOrdner = ordner / "zustand";
+    dienste.konfigOrdner = ordner / "konfig";
+    std::filesystem::create_directories(dienste.konfigOrdner);
+    dienste.eigenePid = 777;
+    dienste.sammeln = [this] { return naechste(schnappschuesse, Zustand{}); };
+    dienste.skriptSuchen = [this] { return fund; };
+    dienste.vertrauenswuerdig = [this](const std::filesystem::path&) { return vertrauen; };
+    dienste.bashStarten = [this](const std::filesystem::path&, const std::vector<std::string>& a, bool w) {
+      std::string aufruf;
+      for (const auto& x : a) aufruf += (aufruf.empty() ? "" : " ") + x;
+      skripte.push_back(aufruf + (w ? " wartet" : ""));
+      return std::optional<std::string>{};
+    };
+    dienste.unserenBeenden = [this](pid_t pid) { beendet.push_back(pid); };
+    dienste.aufraeumen = [] {};
+  }
 
   // Builds the controller (once) and runs its launch.
-  Steuerung& starten();
-  // One refresh that collects `z`: the pending collection or the timer's
-  // next one runs, and the snapshot comes back.
-  void runde(Zustand z);
+  Steuerung& starten() {
+    if (!steuerung) {
+      steuerung = std::make_unique<Steuerung>(
+          Oberflaeche{schleife, anzeige, dialoge, ablage, anwendung, schluesselbund, besitzer, web, browser},
+          dienste);
+      steuerung->applicationDidFinishLaunching();
+    }
+    return *steuerung;
+  }
+  // One refresh that collects `z`: the launch's own collection may still be
+  // waiting, otherwise the timer's next one runs; then the snapshot comes back.
+  void runde(Zustand z) {
+    schnappschuesse.push_back(std::move(z));
+    if (!starten().sammeltGerade()) schleife.vorruecken(std::chrono::seconds(3));
+    schleife.hintergrundAbarbeiten();
+    schleife.vorruecken(Dauer{0});
+  }
+  // Runs posted tasks and background jobs until nothing is left.
+  void ablaufen() {
+    for (int i = 0; i < 5; ++i) {
+      schleife.vorruecken(Dauer{0});
+      schleife.hintergrundAbarbeiten();
+    }
+  }
 
   TempOrdner ordner;
   VirtuelleSchleife schleife;
@@ -47,13 +87,9 @@ class Steuerungswelt {
   std::deque<Zustand> schnappschuesse;  // what the next collections return
   Skriptfund fund;
   bool vertrauen = true;
-  std::vector<Skriptaufruf> skripte;
+  std::vector<std::string> skripte;  // each run: its arguments, and " wartet" when it waits
   std::vector<pid_t> beendet;
-  int aufgeraeumt = 0;
   std::unique_ptr<Steuerung> steuerung;
 };
-
-// A snapshot of a running program for ChatGPT & Co. in the given vault state.
-Zustand laufend(std::string tresor, pid_t pid = 4242);
 
 }  // namespace tw
