@@ -14,6 +14,7 @@
 #include "platform/hauptbuendel.h"
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/appindikator_anzeige.h"
+#include "platform/linux/gtk/barrierefreiheit.h"
 #include "platform/linux/gtk/gio_browser.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
@@ -71,12 +72,14 @@ int Programm::main(int argc, char** argv) {
   const std::vector<std::string> argumente(argv + 1, argv + argc);
 
   // A copy that cannot show anything must not take over from one that can.
+  barrierefreiheitVorGtk();
   if (!gtk_init_check(&argc, &argv)) {
     protokollieren(
         "keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol; eine "
         "laufende Kopie bleibt unberührt");
     prozessBeenden(1);
   }
+  barrierefreiheitNachGtk();
   g_set_prgname("taler-wacht");
   g_set_application_name("Taler Wacht");
 
