@@ -71,8 +71,8 @@ int Programm::main(int argc, char** argv) {
   protokollEinsetzen(&protokoll);
   const std::vector<std::string> argumente(argv + 1, argv + argc);
 
-  // A copy that cannot show anything must not take over from one that can.
   barrierefreiheitVorGtk();
+  // A copy that cannot show anything must not take over from one that can.
   if (!gtk_init_check(&argc, &argv)) {
     protokollieren(
         "keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol; eine "
