@@ -1,9 +1,10 @@
 #pragma once
-// A session bus of the test program's own, for tests that start and stop
-// tray watchers, which tests running beside them on the shared bus must not see.
+// A session bus of the test program's own, for tests that start and stop tray watchers or
+// keyrings, which tests running beside them on the shared bus must not see.
 
 #include <stdlib.h>
 
+#include <optional>
 #include <string>
 
 #include "helfer/kindprozess.h"
@@ -21,6 +22,19 @@ inline void eigenerBus() {
     return ::setenv("DBUS_SESSION_BUS_ADDRESS", adresse.c_str(), 1) == 0;
   }();
   (void)gesetzt;
+}
+
+// A gnome-keyring daemon on that bus with an unlocked keyring kept in `ort`; true once it serves.
+inline bool eigenerSchluesselbund(std::optional<Kindprozess>& daemon, const std::string& ort) {
+  eigenerBus();
+  dateiSchreiben(ort + "/passwort", "testwort");
+  daemon.emplace(Start{.argumente = {"/bin/sh", "-c",
+                                     "exec gnome-keyring-daemon --foreground --unlock --components=secrets "
+                                     "<\"$XDG_DATA_HOME/passwort\""},
+                       .umgebung = {{"XDG_DATA_HOME", ort}, {"XDG_RUNTIME_DIR", ort}}});
+  Kindprozess warten(
+      {{"/usr/bin/env", "gdbus", "wait", "--session", "--timeout", "10", "org.freedesktop.secrets"}});
+  return endeteMit(warten.warten(std::chrono::seconds(15)), 0);
 }
 
 }  // namespace tw

@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <optional>
-
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/eigener_bus.h"
 #include "vault/passphrase.h"
@@ -16,39 +14,15 @@ namespace tw {
 namespace {
 
 using namespace std::literals;
-const std::string besonders = "ä€ 🙂 100% & a=b";
-const std::string eintrag = " service de.talerwacht.geld-bote.demo account tresor-passphrase";
 
-// A daemon with an unlocked login keyring, started like the test world's.
-struct EigenerSchluesselbund : ::testing::Test {
-  EigenerSchluesselbund() {
-    eigenerBus();
-    dateiSchreiben(ordner / "passwort", "testwort");
-    // A daemon the bus started on demand would find this keyring, as on a desktop.
-    sh("dbus-update-activation-environment XDG_DATA_HOME XDG_RUNTIME_DIR");
-    starten();
-  }
-  // A shell command with the test's folder as home and keyring.
-  Start befehl(const std::string& text) {
-    const std::string hier = ordner.pfad();
-    return {.argumente = {"/bin/sh", "-c", text},
-            .umgebung = {{"HOME", hier}, {"XDG_DATA_HOME", hier}, {"XDG_RUNTIME_DIR", hier}},
-            .ohne = {"XDG_CONFIG_HOME", "GELD_BOTE_ZUSTAND"}};
-  }
-  std::string sh(const std::string& text) {  // must succeed
-    Kindprozess kind(befehl(text));
+struct Schluesselbund : ::testing::Test {
+  // A shell command with the test's folder as home and keyring; must succeed.
+  std::string sh(const std::string& text) {
+    Kindprozess kind({.argumente = {"/bin/sh", "-c", text},
+                      .umgebung = {{"HOME", ort}, {"XDG_DATA_HOME", ort}, {"XDG_RUNTIME_DIR", ort}},
+                      .ohne = {"XDG_CONFIG_HOME", "GELD_BOTE_ZUSTAND"}});
     EXPECT_TRUE(endeteMit(kind.warten(10s), 0)) << text << ": " << kind.fehler();
     return kind.ausgabe();
-  }
-  bool dienstDa() {
-    return sh("gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m "
-              "org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets")
-        .starts_with("(true");
-  }
-  void starten() {
-    daemon.emplace(
-        befehl("exec gnome-keyring-daemon --foreground --unlock --components=secrets <\"$HOME/passwort\""));
-    ASSERT_TRUE(bisZu(10s, [&] { return dienstDa(); })) << daemon->fehler();
   }
   // Whether a passphrase counts as remembered, and that the answer came within the bound.
   bool gemerkt() {
@@ -59,15 +33,20 @@ struct EigenerSchluesselbund : ::testing::Test {
   }
 
   TempOrdner ordner;
+  const std::string ort = ordner.pfad();
   std::optional<Kindprozess> daemon;
   LibsecretSchluesselbund bund;
 };
 
-TEST_F(EigenerSchluesselbund, EinEintragFuerAlleWerkzeugeOhneNachfrageUndBegrenzt) {
-  Kindprozess bus(
-      befehl("exec dbus-monitor --session member=CreateItem member=Unlock "
-             "interface=org.freedesktop.Secret.Prompt"));
+TEST_F(Schluesselbund, EinEintragFuerAlleWerkzeugeOhneNachfrageUndBegrenzt) {
+  ASSERT_TRUE(eigenerSchluesselbund(daemon, ort));
+  // A daemon the bus started on demand would find this keyring, as on a desktop.
+  sh("dbus-update-activation-environment XDG_DATA_HOME XDG_RUNTIME_DIR");
+  Kindprozess bus({{"/usr/bin/env", "dbus-monitor", "--session", "member=CreateItem", "member=Unlock",
+                    "interface=org.freedesktop.Secret.Prompt"}});
   ASSERT_TRUE(bisZu(10s, [&] { return bus.ausgabe().find("NameLost") != std::string::npos; }));
+  const std::string besonders = "ä€ 🙂 100% & a=b";
+  const std::string eintrag = " service de.talerwacht.geld-bote.demo account tresor-passphrase";
   passphraseMerken(bund, Geheimnis("erste"));
   passphraseMerken(bund, Geheimnis(besonders));
   EXPECT_EQ(passphraseLesen(bund, nullptr), besonders);
@@ -99,9 +78,12 @@ TEST_F(EigenerSchluesselbund, EinEintragFuerAlleWerkzeugeOhneNachfrageUndBegrenz
   daemon.reset();
   for (int i = 0; i < 3; ++i) EXPECT_FALSE(gemerkt());
   EXPECT_EQ(protokoll.zeilen().size(), 2u);
-  EXPECT_FALSE(dienstDa()) << "a keyring daemon was started on demand";
+  EXPECT_FALSE(sh("gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m "
+                  "org.freedesktop.DBus.NameHasOwner org.freedesktop.secrets")
+                   .starts_with("(true"))
+      << "a keyring daemon was started on demand";
   // A new daemon on the same keyring, unlocked again: the same object finds the item.
-  starten();
+  ASSERT_TRUE(eigenerSchluesselbund(daemon, ort));
   EXPECT_EQ(passphraseLesen(bund, nullptr), besonders);
 
   // gnome-keyring adds a schema when it reloads its file, so only the call tells whether we sent one.

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "helfer/eigener_bus.h"
 
@@ -29,6 +30,14 @@ inline void abarbeiten() {
 // Dispatches until `bedingung` holds, for at most 20 s.
 inline bool bisAbgearbeitet(const std::function<bool()>& bedingung) {
   return bisZu(std::chrono::seconds(20), [&] { return abarbeiten(), bedingung(); });
+}
+
+inline std::vector<GtkWidget*> kinder(GtkWidget* behaelter) {
+  GList* liste = gtk_container_get_children(GTK_CONTAINER(behaelter));
+  std::vector<GtkWidget*> widgets;
+  for (GList* l = liste; l; l = l->next) widgets.push_back(GTK_WIDGET(l->data));
+  g_list_free(liste);
+  return widgets;
 }
 
 // The dialog on screen, or null.
