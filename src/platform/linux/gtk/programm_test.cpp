@@ -116,16 +116,12 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
   start.argumente.push_back("--seite");  // finished loads of the setup window are written down
   starten(start);
 
-  // A first launch: the setup window waits for the stand-in, then shows its page.
-  std::vector<std::string> geladen;
+  // A first launch: the setup window shows the stand-in's page once it runs (the waiting page before it
+  // may already be replaced when the item appears; the watchers' tests cover it).
   EXPECT_TRUE(leiste::kontextLaufen(20s, [&] {
     const auto zeile = lesen(zustand / "menue.fenster.log");
-    if (zeile && (geladen.empty() || geladen.back() != *zeile)) geladen.push_back(*zeile);
-    return zeile && zeile->starts_with("geladen http");
-  }));
-  ASSERT_EQ(geladen.size(), 2u);
-  EXPECT_EQ(geladen[0], "geladen about:blank");
-  EXPECT_TRUE(geladen[1].starts_with("geladen http://127.0.0.1:" + port + "/t/")) << geladen[1];
+    return zeile && zeile->starts_with("geladen http://127.0.0.1:" + port + "/t/");
+  })) << lesen(zustand / "menue.fenster.log").value_or("no log");
 
   // First launch from the bundle starts the stand-in; its vault is not set up.
   const auto z = bisZeile("(aus) Für ChatGPT & Co.: läuft");
