@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -21,6 +22,7 @@ namespace {
 // bound on the whole exchange, so a server trickling bytes cannot hold it.
 constexpr long stilleSekunden = 4;
 constexpr long grenzeMs = 5000;
+constexpr int groessteTiefe = 32;
 
 // libcurl copies a form body into its request buffer and frees it unwiped;
 // with these, every block it gives back is wiped first, so no passphrase lingers.
@@ -118,46 +120,52 @@ Antwort abrufen(const Url& url, const Geheimnis& formular) { return senden(url, 
 
 namespace {
 
-Antwort senden(const Url& url, std::string_view methode, const Geheimnis& formular) {
-  if (!gueltigeMethode(methode)) return {};
-  // Whatever a caller builds, nothing leaves this computer.
-  if (!loopback(url)) {
-    protokollieren("Anfrage an „" + url.host() + "“ verweigert — nur Seiten auf diesem Rechner");
-    return {};
-  }
-  einmalEinrichten();
-  std::unique_ptr<CURL, HandleLoeschen> h(curl_easy_init());
-  if (!h) return {};
-  CURL* c = h.get();
-
+// One prepared request; its handle points into it, so it never moves.
+struct Anfrage {
+  std::unique_ptr<CURL, HandleLoeschen> h{curl_easy_init()};
   std::unique_ptr<curl_slist, ListeLoeschen> kopf;
-  auto kopfzeile = [&kopf](const std::string& zeile) {
+  std::string methode;
+  Koerper koerper;
+
+  void kopfzeile(const std::string& zeile) {
     if (curl_slist* neu = curl_slist_append(kopf.get(), zeile.c_str())) {
       kopf.release();
       kopf.reset(neu);
     }
-  };
-  kopfzeile("Sec-Fetch-Site: same-origin");
-  if (!url.host().empty() && url.port())
-    kopfzeile("Origin: http://" + url.host() + ":" + std::to_string(*url.port()));
-  kopfzeile("Expect:");  // no 100-continue round trip
+  }
+};
 
-  const std::string methodeText(methode);
-  const bool post = methode == "POST";
-  if (post) {
-    kopfzeile("Content-Type: application/x-www-form-urlencoded");
+// Null when the request must not go out. `formular` must outlive the request.
+std::unique_ptr<Anfrage> vorbereiten(const Url& url, std::string_view methode, const Geheimnis& formular) {
+  if (!gueltigeMethode(methode)) return nullptr;
+  // Whatever a caller builds, nothing leaves this computer.
+  if (!loopback(url)) {
+    protokollieren("Anfrage an „" + url.host() + "“ verweigert — nur Seiten auf diesem Rechner");
+    return nullptr;
+  }
+  einmalEinrichten();
+  auto a = std::make_unique<Anfrage>();
+  if (!a->h) return nullptr;
+  CURL* c = a->h.get();
+  a->kopfzeile("Sec-Fetch-Site: same-origin");
+  if (!url.host().empty() && url.port())
+    a->kopfzeile("Origin: http://" + url.host() + ":" + std::to_string(*url.port()));
+  a->kopfzeile("Expect:");  // no 100-continue round trip
+
+  a->methode = methode;
+  if (methode == "POST") {
+    a->kopfzeile("Content-Type: application/x-www-form-urlencoded");
     curl_easy_setopt(c, CURLOPT_POST, 1L);
     curl_easy_setopt(c, CURLOPT_POSTFIELDS, formular.c_str());
     curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formular.size()));
   } else if (methode == "HEAD") {
     curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
   } else if (methode != "GET") {
-    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, methodeText.c_str());
+    curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, a->methode.c_str());
   }
 
-  Koerper koerper;
   curl_easy_setopt(c, CURLOPT_URL, url.text().c_str());
-  curl_easy_setopt(c, CURLOPT_HTTPHEADER, kopf.get());
+  curl_easy_setopt(c, CURLOPT_HTTPHEADER, a->kopf.get());
   curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
   // A proxy from the environment must not see a loopback request that may carry the passphrase.
   curl_easy_setopt(c, CURLOPT_PROXY, "");
@@ -170,19 +178,83 @@ Antwort senden(const Url& url, std::string_view methode, const Geheimnis& formul
   curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, stilleSekunden);
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, grenzeMs);
   curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, aufnehmen);
-  curl_easy_setopt(c, CURLOPT_WRITEDATA, &koerper);
+  curl_easy_setopt(c, CURLOPT_WRITEDATA, &a->koerper);
+  return a;
+}
 
-  const CURLcode ergebnis = curl_easy_perform(c);
+// nlohmann copies, compares and prints values recursively, so a deeply
+// nested answer is dropped before it is parsed, wherever it would travel.
+bool zuTief(std::string_view text) {
+  int tiefe = 0;
+  bool inText = false, maskiert = false;
+  for (const char c : text) {
+    if (inText) {
+      if (maskiert)
+        maskiert = false;
+      else if (c == '\\')
+        maskiert = true;
+      else if (c == '"')
+        inText = false;
+    } else if (c == '"') {
+      inText = true;
+    } else if ((c == '[' || c == '{') && ++tiefe > groessteTiefe) {
+      return true;
+    } else if (c == ']' || c == '}') {
+      --tiefe;
+    }
+  }
+  return false;
+}
+
+Antwort auswerten(Anfrage& a, CURLcode ergebnis) {
   Antwort antwort;
-  if (ergebnis != CURLE_OK && !koerper.zuGross) return antwort;
+  if (ergebnis != CURLE_OK && !a.koerper.zuGross) return antwort;
   long status = 0;
-  curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(a.h.get(), CURLINFO_RESPONSE_CODE, &status);
   antwort.status = status;
-  if (koerper.zuGross || koerper.text.empty()) return antwort;
-  auto json = nlohmann::json::parse(koerper.text, nullptr, /*allow_exceptions=*/false);
+  if (a.koerper.zuGross || a.koerper.text.empty() || zuTief(a.koerper.text)) return antwort;
+  auto json = nlohmann::json::parse(a.koerper.text, nullptr, /*allow_exceptions=*/false);
   if (json.is_object()) antwort.json = std::move(json);
   return antwort;
 }
 
+Antwort senden(const Url& url, std::string_view methode, const Geheimnis& formular) {
+  const auto anfrage = vorbereiten(url, methode, formular);
+  return anfrage ? auswerten(*anfrage, curl_easy_perform(anfrage->h.get())) : Antwort{};
+}
+
+struct MultiLoeschen {
+  void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+
 }  // namespace
+
+std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls) {
+  std::vector<Antwort> antworten(urls.size());
+  einmalEinrichten();
+  const std::unique_ptr<CURLM, MultiLoeschen> m(curl_multi_init());
+  if (!m) return antworten;
+  const Geheimnis ohneFormular;
+  std::vector<std::unique_ptr<Anfrage>> anfragen;
+  for (const Url& url : urls) {
+    auto& a = anfragen.emplace_back(vorbereiten(url, "GET", ohneFormular));
+    if (a && curl_multi_add_handle(m.get(), a->h.get()) != CURLM_OK) a.reset();
+  }
+  // Every transfer ends itself within its own limit; the deadline only guards the loop.
+  const auto frist = std::chrono::steady_clock::now() + std::chrono::milliseconds(grenzeMs + 1000);
+  for (int laufend = 1; laufend > 0 && std::chrono::steady_clock::now() < frist;) {
+    if (curl_multi_perform(m.get(), &laufend) != CURLM_OK) break;
+    if (laufend > 0) curl_multi_poll(m.get(), nullptr, 0, 100, nullptr);
+  }
+  int rest = 0;
+  while (const CURLMsg* nachricht = curl_multi_info_read(m.get(), &rest)) {
+    for (std::size_t i = 0; i < anfragen.size(); ++i)
+      if (nachricht->msg == CURLMSG_DONE && anfragen[i] && anfragen[i]->h.get() == nachricht->easy_handle)
+        antworten[i] = auswerten(*anfragen[i], nachricht->data.result);
+  }
+  for (const auto& a : anfragen)
+    if (a) curl_multi_remove_handle(m.get(), a->h.get());
+  return antworten;
+}
+
 }  // namespace tw

@@ -129,12 +129,15 @@ struct Tresorlage {
 };
 
 void seitenFragen(const Sammelquellen& q, Zustand& z) {
+  std::vector<Url> fragen;
+  for (const Url& seite : z.seiten) fragen.push_back(seite.mitKomponente("zustand"));
+  const std::vector<Antwort> antworten = alleAbrufen(fragen);
   Tresorlage lage;
   for (std::size_t i = 0; i < z.seiten.size(); ++i) {
     const Url& seite = z.seiten[i];
     // The program's page is the first one whenever the program runs.
     const bool istProgramm = i == 0 && z.programmLaeuft;
-    const auto json = abrufen(seite.mitKomponente("zustand")).json;
+    const auto& json = antworten[i].json;
     if (!json) {
       if (!istProgramm && z.fremdeFassung.empty()) z.fremdeFassung = "älter";
       continue;

@@ -2,7 +2,6 @@
 // A bare HTTP peer on 127.0.0.1: records every request as raw bytes and
 // answers as told — at once, never, or one byte at a time without end.
 
-#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -25,7 +24,6 @@ class RohServer {
   std::vector<std::string> anfragen() const;
 
  private:
-  void annehmen();
   void bedienen(int verbindung);
 
   const std::string antwort_;

@@ -5,7 +5,9 @@
 #include <httplib.h>
 #include <signal.h>
 
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 
 #include "app/dateien.h"
@@ -36,9 +38,9 @@ struct Seite {
         .Post(praefix + name, kopf.value_or(eigene()), koerper, "application/x-www-form-urlencoded");
   }
   Json zustand() const { return json(holen("zustand", eigene()), 200); }
+  // The body of an answer with this status, or the status that came instead.
   static Json json(const httplib::Result& r, int status) {
-    if (!r || r->status != status) return "status " + (r ? std::to_string(r->status) : "-");
-    return Json::parse(r->body, nullptr, false);
+    return r && r->status == status ? Json::parse(r->body, nullptr, false) : Json(r ? r->status : 0);
   }
 };
 
@@ -66,6 +68,9 @@ struct GeldBote : ::testing::Test {
     const auto schluessel = lesen(zustand / "seite.schluessel").value_or("");
     return {std::move(kind), Seite{p, schluessel.size() == 32 ? "/t/" + schluessel + "/" : "/"}};
   }
+  bool endet(const std::vector<std::string>& argumente, int code) const {
+    return endeteMit(Kindprozess(start(argumente)).warten(10s), code);
+  }
 };
 
 // The program runs in a session of its own; the test ends it, even on failure.
@@ -82,8 +87,7 @@ const std::string kodiert = "passphrase=Gr%C3%BC%C3%9Fe%20%26%20K%C3%BCsse%201%2
 }  // namespace
 
 TEST_F(GeldBote, StartenBringtDasProgrammHochUndSigtermNimmtEsWeg) {
-  Kindprozess starten(start({TW_STARTEN, "--still"}));
-  EXPECT_TRUE(endeteMit(starten.warten(5s), 0));
+  EXPECT_TRUE(endet({TW_STARTEN, "--still"}, 0));
   Nachlauf programm;
   ASSERT_TRUE(bisZu(10s, [&] {
     const auto text = lesen(zustand / "tunnel.pid");
@@ -100,8 +104,7 @@ TEST_F(GeldBote, StartenBringtDasProgrammHochUndSigtermNimmtEsWeg) {
   EXPECT_EQ(z, Json({{"fassung", "1.7.2_demo"}, {"tresor", "leer"}}));
 
   // Started again while it runs: nothing happens.
-  Kindprozess nochmal(start({TW_STARTEN, "--still", "--autostart"}));
-  EXPECT_TRUE(endeteMit(nochmal.warten(5s), 0));
+  EXPECT_TRUE(endet({TW_STARTEN, "--still", "--autostart"}, 0));
   const auto log = lesen(zustand / "start.log").value_or("");
   EXPECT_EQ(log.find("gestartet"), log.rfind("gestartet")) << log;
 
@@ -120,10 +123,9 @@ TEST_F(GeldBote, TresorEinrichtenSperrenEntsperren) {
   EXPECT_EQ(seite.senden("einrichten", "passphrase=anders")->status, 409);
   EXPECT_EQ(Seite::json(seite.senden("sperren", ""), 200), Json({{"tresor", "zu"}}));
 
-  const auto falsch = seite.senden("entsperren", "passphrase=Gr%C3%BC%C3%9Fe");
-  EXPECT_EQ(Seite::json(falsch, 403).contains("fehler"), true);
-  EXPECT_EQ(seite.senden("entsperren", "name=x")->status, 400);
-  EXPECT_EQ(seite.senden("entsperren", "passphrase=%zz")->status, 400);
+  EXPECT_TRUE(Seite::json(seite.senden("entsperren", "passphrase=Gr%C3%BC%C3%9Fe"), 403).contains("fehler"));
+  for (const char* kaputt : {"name=x", "passphrase=%zz"})
+    EXPECT_EQ(seite.senden("entsperren", kaputt)->status, 400);
   EXPECT_EQ(seite.zustand()["tresor"], "zu");
   EXPECT_EQ(Seite::json(seite.senden("entsperren", "x=1&" + kodiert), 200),
             Json({{"tresor", "offen"}, {"restminuten", 30}}));
@@ -196,9 +198,8 @@ TEST_F(GeldBote, InstanzMeldetSichAnUndAb) {
   EXPECT_EQ(seite.senden("zustand", "")->status, 404);
 
   // Taken while it runs: a second server on its port gives up without a trace.
-  Kindprozess zweiter(start({TW_GELD_BOTE, "--instanz", "--port", std::to_string(seite.port)}));
-  EXPECT_TRUE(endeteMit(zweiter.warten(10s), 1));
-  EXPECT_FALSE(fs::exists(zustand / "instanzen" / (std::to_string(zweiter.pid()) + ".port")));
+  EXPECT_TRUE(endet({TW_GELD_BOTE, "--instanz", "--port", std::to_string(seite.port)}, 1));
+  EXPECT_EQ(std::distance(fs::directory_iterator(zustand / "instanzen"), {}), 1);
 
   ::kill(kind->pid(), SIGTERM);
   EXPECT_TRUE(endeteMit(kind->warten(10s), 0)) << kind->fehler();
@@ -222,23 +223,18 @@ TEST_F(GeldBote, GleichzeitigeInstanzenTeilenDenSchluessel) {
     std::vector<int> ports;
     for (auto& k : instanzen) ports.push_back(bereitePort(*k));
     const auto schluessel = lesen(zustand / "seite.schluessel").value_or("");
-    for (std::size_t i = 0; i < ports.size(); ++i) {
-      ASSERT_NE(ports[i], 0) << instanzen[i]->fehler();
-      EXPECT_TRUE(Seite({ports[i], "/t/" + schluessel + "/"}).zustand().is_object()) << runde << " " << i;
-    }
+    for (const int p : ports)
+      EXPECT_TRUE(Seite({p, "/t/" + schluessel + "/"}).zustand().is_object()) << runde;
   }
 }
 
 TEST_F(GeldBote, FalscheAufrufeEndenMitZwei) {
-  for (const auto& argumente :
-       std::vector<std::vector<std::string>>{{"--instanz", "--minuten", "0"},
-                                             {"--programm", "--instanz"},
-                                             {},
-                                             {"--instanz", "--port"},
-                                             {"--instanz", "--was"},
-                                             {"--instanz", "--minutenlaenge", "-5"}}) {
-    std::vector<std::string> aufruf{TW_GELD_BOTE};
-    aufruf.insert(aufruf.end(), argumente.begin(), argumente.end());
+  for (const std::string& argumente :
+       {"--instanz --minuten 0", "--programm --instanz", "", "--instanz --port", "--instanz --was",
+        "--instanz --minutenlaenge -5"}) {
+    std::istringstream woerter(argumente);
+    std::vector<std::string> aufruf(std::istream_iterator<std::string>(woerter), {});
+    aufruf.insert(aufruf.begin(), TW_GELD_BOTE);
     Kindprozess kind(start(aufruf));
     EXPECT_TRUE(endeteMit(kind.warten(10s), 2)) << kind.fehler();
     EXPECT_TRUE(kind.fehler().starts_with("geld-bote: ")) << kind.fehler();
@@ -262,24 +258,24 @@ TEST_F(GeldBote, CountdownSperrtVonSelbst) {
 TEST_F(GeldBote, AutostartUndZuruecksetzen) {
   const fs::path eintrag = t / "xdg" / "autostart" / "taler-wacht-demo.desktop";
   const fs::path buendel = fs::path(TW_STARTEN).parent_path().parent_path().parent_path();
-  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
+  EXPECT_TRUE(endet({TW_STARTEN, "--autostart-an"}, 0));
   EXPECT_EQ(lesen(konfig / "autostart"), "ja");
   EXPECT_EQ(rechte(konfig / "autostart"), 0600u);
   EXPECT_NE(lesen(eintrag).value_or("").find("Exec=\"" + (buendel / "Contents/MacOS/TalerWacht").string() +
                                              "\" --autostart\n"),
             std::string::npos);
-  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-aus"})).warten(10s), 0));
+  EXPECT_TRUE(endet({TW_STARTEN, "--autostart-aus"}, 0));
   EXPECT_FALSE(fs::exists(konfig / "autostart"));
   EXPECT_FALSE(fs::exists(eintrag));
-  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart"})).warten(10s), 2));
+  EXPECT_TRUE(endet({TW_STARTEN, "--autostart"}, 2));
 
   // Reset: ends our servers, spares a stranger named in the pid files. The
   // state folder is the working directory here: only our files go from it.
-  EXPECT_TRUE(endeteMit(Kindprozess(start({TW_STARTEN, "--autostart-an"})).warten(10s), 0));
+  EXPECT_TRUE(endet({TW_STARTEN, "--autostart-an"}, 0));
   auto [server, seite] = instanz();
   Kindprozess fremder({{"/bin/sleep", "30"}});
-  dateiSchreiben(zustand / "tunnel.pid", std::to_string(fremder.pid()));
-  dateiSchreiben(zustand / "menue.pid", std::to_string(fremder.pid()));
+  for (const char* name : {"tunnel.pid", "menue.pid"})
+    dateiSchreiben(zustand / name, std::to_string(fremder.pid()));
   dateiSchreiben(zustand / "arbeit.txt", "von mir");
   std::optional<int> serverEnde;
   std::thread ernte([&] { serverEnde = server->warten(10s); });
