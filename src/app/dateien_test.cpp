@@ -6,9 +6,8 @@
 #include "helfer/temp_ordner.h"
 
 namespace tw {
-namespace {}  // namespace
 
-TEST(Lesen, TrimmtUndSagtNichtsBeiUnbrauchbaremInhalt) {
+TEST(Dateien, LesenTrimmtUndSagtNichtsBeiUnbrauchbaremInhalt) {
   TempOrdner t;
   dateiSchreiben(t / "pid", "4711\n");
   dateiSchreiben(t / "leer", " \n");
@@ -20,42 +19,34 @@ TEST(Lesen, TrimmtUndSagtNichtsBeiUnbrauchbaremInhalt) {
   for (const char* name : {"fehlt", "kaputt", "gross", "fifo", ""}) EXPECT_FALSE(lesen(t / name)) << name;
 }
 
-TEST(SchreibenPrivat, NeueUndWeiteDateienWerdenPrivat) {
+TEST(Dateien, PrivatSchreibenUndOrdnerAnlegen) {
   TempOrdner t;
   const auto neu = t / "menue.pid", weit = t / "menue.adresse";
   dateiSchreiben(weit, "alt");
   ::chmod(weit.c_str(), 0666);
+  dateiSchreiben(t / "ziel", "bleibt");
+  std::filesystem::create_symlink(t / "ziel", t / "marke");
   const mode_t maske = ::umask(0);
   schreibenPrivat("123", neu);
   schreibenPrivat("https://neu.example", weit);
-  ::umask(maske);
-  EXPECT_EQ(lesen(neu), "123");
-  EXPECT_EQ(lesen(weit), "https://neu.example");
-  EXPECT_EQ(rechte(neu), 0600u);
-  EXPECT_EQ(rechte(weit), 0600u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.pfad()), {}), 2) << "no temporary file left";
-}
-
-TEST(SchreibenPrivat, FehlenderOrdnerUndFremderVerweisBleibenUnberuehrt) {
-  TempOrdner t;
-  schreibenPrivat("x", t / "fehlt" / "datei");
-  EXPECT_FALSE(std::filesystem::exists(t / "fehlt"));
-  // A link planted under the marker's name is replaced, its target left alone.
-  dateiSchreiben(t / "ziel", "bleibt");
-  std::filesystem::create_symlink(t / "ziel", t / "marke");
-  schreibenPrivat("neu", t / "marke");
-  EXPECT_EQ(lesen(t / "ziel"), "bleibt");
-  EXPECT_EQ(lesen(t / "marke"), "neu");
-}
-
-TEST(PrivatenOrdnerAnlegen, NurNeueOrdnerWerden0700) {
-  TempOrdner t;
+  schreibenPrivat("neu",
+                  t / "marke");  // a link planted under the marker's name is replaced, its target left alone
+  schreibenPrivat("x", t / "fehlt/datei");
   std::filesystem::create_directory(t / "da");
-  ::chmod((t / "da").c_str(), 0755);
-  privatenOrdnerAnlegen(t / "da" / "a" / "b");
-  EXPECT_EQ(rechte(t / "da"), 0755u);
-  EXPECT_EQ(rechte(t / "da" / "a"), 0700u);
-  EXPECT_EQ(rechte(t / "da" / "a" / "b"), 0700u);
+  privatenOrdnerAnlegen(t / "da/a/b");
+  schreibenPrivat("x", t / "da");  // the rename fails: no temporary file may stay
+  ::umask(maske);
+  const std::pair<std::filesystem::path, const char*> geschrieben[] = {
+      {neu, "123"}, {weit, "https://neu.example"}, {t / "marke", "neu"}};
+  for (const auto& [datei, inhalt] : geschrieben) {
+    EXPECT_EQ(lesen(datei), inhalt);
+    EXPECT_EQ(rechte(datei), 0600u);
+  }
+  EXPECT_EQ(lesen(t / "ziel"), "bleibt");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(t.pfad()), {}), 5) << "no temporary file left";
+  EXPECT_EQ(rechte(t / "da"), 0777u) << "only new folders are made private";
+  EXPECT_EQ(rechte(t / "da/a"), 0700u);
+  EXPECT_EQ(rechte(t / "da/a/b"), 0700u);
 }
 
 }  // namespace tw

@@ -1,21 +1,16 @@
 #include "lifecycle/einzelbetrieb.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
+#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "app/dateien.h"
 #include "fakes/protokoll_mitschnitt.h"
 #include "fakes/virtuelle_schleife.h"
 #include "helfer/kindprozess.h"
-#include "helfer/temp_ordner.h"
 #include "lifecycle/prozesse.h"
 
 namespace tw {
@@ -23,27 +18,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// The lock as another copy holds it: a separate open file description.
-struct FremdeSperre {
-  explicit FremdeSperre(const std::filesystem::path& datei)
-      : griff(::open(datei.c_str(), O_RDWR | O_CREAT, 0600)) {
-    ::flock(griff, LOCK_EX | LOCK_NB);
-  }
-  ~FremdeSperre() { ::close(griff); }
-  int griff;
-};
-
-struct Einzelbetriebtest : ::testing::Test {
+TEST(Einzelbetrieb, PrivaterOrdnerSperreUndWartenOhneBrauchbarePid) {
   TempOrdner t;
-  Einzelbetrieb betrieb{t / "zustand", t / "zustand" / "menue.lock", t / "zustand" / "menue.pid", true, 4242};
+  const Einzelbetrieb betrieb{t / "zustand", t / "zustand/menue.lock", t / "zustand/menue.pid", true, 4242};
   VirtuelleSchleife uhr;
   ProtokollMitschnitt protokoll;
-  Dauer gewartet() const { return std::chrono::duration_cast<Dauer>(uhr.jetzt() - Zeitpunkt{}); }
-};
-
-}  // namespace
-
-TEST_F(Einzelbetriebtest, FreieSperreWirdGenommenUndDerOrdnerPrivat) {
+  dateiSchreiben(t / "zustand", "eine Datei, kein Ordner");
+  EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::ungeschuetzt);
+  std::filesystem::remove(t / "zustand");
   auto ergebnis = einzigBleibenVersuchen(betrieb, uhr);
   EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
   EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
@@ -51,26 +33,17 @@ TEST_F(Einzelbetriebtest, FreieSperreWirdGenommenUndDerOrdnerPrivat) {
   // The same folder, opened wide meanwhile, is narrowed again by the next copy.
   ::close(ergebnis.griff);
   ::chmod(betrieb.zustandOrdner.c_str(), 0755);
-  ::close(einzigBleibenVersuchen(betrieb, uhr).griff);
+  ergebnis = einzigBleibenVersuchen(betrieb, uhr);
   EXPECT_EQ(rechte(betrieb.zustandOrdner), 0700u);
-}
-
-TEST_F(Einzelbetriebtest, OhneBrauchbareFremdePidNurWarten) {
-  std::filesystem::create_directory(betrieb.zustandOrdner);
-  FremdeSperre sperre(betrieb.sperrschloss);
+  // The lock stays held by `ergebnis.griff`, a separate open file description, as another copy would hold it.
   for (const char* inhalt : {"4242", "0", "abc", "-1"}) {
     dateiSchreiben(betrieb.sperrdatei, inhalt);
-    const auto vorher = gewartet();
+    const auto vorher = uhr.jetzt();
     EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::aufgeben) << inhalt;
-    EXPECT_EQ(gewartet() - vorher, 2000ms) << "8 waits of 0.25 s";
+    EXPECT_EQ(uhr.jetzt() - vorher, 2000ms) << "8 waits of 0.25 s";
   }
   EXPECT_TRUE(protokoll.zeilen().empty());
-}
-
-TEST_F(Einzelbetriebtest, OhneSperrdateiUngeschuetztUndOhnePid) {
-  dateiSchreiben(t / "zustand", "eine Datei, kein Ordner");
-  EXPECT_EQ(einzigBleibenVersuchen(betrieb, uhr).entscheid, Einzelentscheid::ungeschuetzt);
-  EXPECT_FALSE(std::filesystem::exists(betrieb.sperrdatei));
+  ::close(ergebnis.griff);
 }
 
 // The real program, started as separate copies.
@@ -83,13 +56,12 @@ struct Kopien : ::testing::Test {
     return {{programm}, {{"HOME", t.pfad()}, {"GELD_BOTE_ZUSTAND", zustand}}};
   }
   std::string buendelOhneSkript() const {
-    namespace fs = std::filesystem;
-    const fs::path gebaut = fs::path(TW_IM_BUENDEL).parent_path().parent_path();
-    const fs::path inhalt = t / "Taler Wacht.app/Contents";
-    fs::create_directories(inhalt / "MacOS");
-    fs::copy_file(gebaut / "Info.plist", inhalt / "Info.plist");
-    fs::copy_file(TW_IM_BUENDEL, inhalt / "MacOS/TalerWacht");
-    return (inhalt / "MacOS/TalerWacht").string();
+    const auto inhalt = t / "Taler Wacht.app/Contents";
+    std::filesystem::create_directories(inhalt / "MacOS");
+    std::filesystem::copy_file(std::filesystem::path(TW_IM_BUENDEL).parent_path() / "../Info.plist",
+                               inhalt / "Info.plist");
+    std::filesystem::copy_file(TW_IM_BUENDEL, inhalt / "MacOS/TalerWacht");
+    return inhalt / "MacOS/TalerWacht";
   }
   std::optional<pid_t> pidDatei() const {
     auto text = lesen(zustand / "menue.pid");
@@ -99,63 +71,60 @@ struct Kopien : ::testing::Test {
   bool haelt(const Kindprozess& kind) const {
     std::ifstream status("/proc/" + std::to_string(kind.pid()) + "/status");
     std::string zeile;
-    while (std::getline(status, zeile) && zeile.rfind("SigCgt:", 0) != 0) {
+    while (std::getline(status, zeile) && !zeile.starts_with("SigCgt:")) {
     }
     const bool faengt = !zeile.empty() && (std::stoull(zeile.substr(7), nullptr, 16) >> (SIGTERM - 1)) & 1;
     return faengt && pidDatei() == kind.pid();
   }
 };
 
-TEST_F(Kopien, ZweitesNacktesProgrammGibtSofortAuf) {
-  Kindprozess erstes(start(TW_NACKT));
-  ASSERT_TRUE(bisZu(5s, [&] { return haelt(erstes); }));
+TEST_F(Kopien, NacktGibtNachBuendelUebernimmtOhneAnzeigeBleibtSigtermEndet) {
+  Kindprozess nackt(start(TW_NACKT));
+  ASSERT_TRUE(bisZu(5s, [&] { return haelt(nackt); }));
   Kindprozess zweites(start(TW_NACKT));
   EXPECT_TRUE(endeteMit(zweites.warten(1s), 0));
-  EXPECT_TRUE(erstes.laeuft());
-  EXPECT_EQ(pidDatei(), erstes.pid());
-}
+  EXPECT_TRUE(nackt.laeuft());
+  EXPECT_EQ(pidDatei(), nackt.pid());
 
-TEST_F(Kopien, BuendelUebernimmtVomLaufendenProgramm) {
-  Kindprozess alt(start(TW_NACKT));
-  ASSERT_TRUE(bisZu(5s, [&] { return haelt(alt); }));
-  Kindprozess neu(start(imBuendel));
-  EXPECT_TRUE(endeteMit(alt.warten(2s), 0));
-  EXPECT_TRUE(bisZu(2s, [&] { return haelt(neu); }));
-  EXPECT_TRUE(neu.laeuft());
-  EXPECT_EQ(neu.fehler().find("nicht unser"), std::string::npos) << neu.fehler();
-}
+  Kindprozess buendel(start(imBuendel));
+  EXPECT_TRUE(endeteMit(nackt.warten(2s), 0));
+  ASSERT_TRUE(bisZu(2s, [&] { return haelt(buendel); }));
+  EXPECT_EQ(buendel.fehler().find("nicht unser"), std::string::npos) << buendel.fehler();
 
-TEST_F(Kopien, OhneAnzeigeBleibtDieLaufendeKopie) {
-  Kindprozess laufend(start(imBuendel));
-  ASSERT_TRUE(bisZu(5s, [&] { return haelt(laufend); }));
   Start ohneAnzeige = start(imBuendel);
   ohneAnzeige.ohne = {"DISPLAY", "WAYLAND_DISPLAY"};
-  Kindprozess neu(ohneAnzeige);
-  EXPECT_TRUE(endeteMit(neu.warten(5s), 1));
-  EXPECT_NE(neu.fehler().find("keine grafische Sitzung"), std::string::npos) << neu.fehler();
-  EXPECT_TRUE(laufend.laeuft());
-  EXPECT_EQ(pidDatei(), laufend.pid());
+  Kindprozess blind(ohneAnzeige);
+  EXPECT_TRUE(endeteMit(blind.warten(5s), 1));
+  EXPECT_NE(blind.fehler().find("keine grafische Sitzung"), std::string::npos) << blind.fehler();
+  EXPECT_TRUE(buendel.laeuft());
+  EXPECT_EQ(pidDatei(), buendel.pid());
+
+  ::kill(buendel.pid(), SIGTERM);
+  EXPECT_TRUE(endeteMit(buendel.warten(5s), 0));
+  EXPECT_FALSE(std::filesystem::exists(zustand / "menue.pid"));
 }
 
 TEST_F(Kopien, FremderProzessInDerPidDateiWirdNieSignalisiert) {
-  std::filesystem::create_directories(zustand);
-  FremdeSperre sperre(zustand / "menue.lock");
   Kindprozess fremder({{"/bin/sleep", "30"}});
   ASSERT_TRUE(bisZu(5s, [&] { return prozessPfad(fremder.pid()).value_or("").ends_with("/sleep"); }));
-  dateiSchreiben(zustand / "menue.pid", std::to_string(fremder.pid()));
+  // Holds the lock as another copy would and names the stranger in the pid file.
+  VirtuelleSchleife uhr;
+  const int griff = einzigBleibenVersuchen(
+                        {zustand, zustand / "menue.lock", zustand / "menue.pid", false, fremder.pid()}, uhr)
+                        .griff;
   Kindprozess neu(start(imBuendel));
   EXPECT_TRUE(endeteMit(neu.warten(5s), 0));
   EXPECT_TRUE(fremder.laeuft());
   const std::string zeile = "Taler Wacht: Prozess " + std::to_string(fremder.pid()) + " ist nicht unser (" +
                             *prozessPfad(fremder.pid()) + ") — nicht beendet\n";
-  std::string erwartet;
-  for (int i = 0; i < 8; ++i) erwartet += zeile;
   // Only the app's own lines: the desktop libraries may warn about the session.
-  std::string eigene;
+  std::string eigene, erwartet;
   std::istringstream zeilen(neu.fehler());
   for (std::string z; std::getline(zeilen, z);)
     if (z.starts_with("Taler Wacht: ")) eigene += z + "\n";
+  for (int i = 0; i < 8; ++i) erwartet += zeile;
   EXPECT_EQ(eigene, erwartet);
+  ::close(griff);
 }
 
 TEST_F(Kopien, VonZehnGleichzeitigenBleibtEines) {
@@ -164,22 +133,14 @@ TEST_F(Kopien, VonZehnGleichzeitigenBleibtEines) {
   // Each copy takes over from the one before; each starts the desktop side
   // before it asks for the lock, so wait until the handing over has settled.
   std::vector<pid_t> laufend;
-  bisZu(30s, [&] {
+  const auto einesBleibt = [&] {
     laufend.clear();
     for (auto& kopie : kopien)
       if (kopie->laeuft()) laufend.push_back(kopie->pid());
     return laufend.size() == 1 && pidDatei() == laufend[0];
-  });
-  ASSERT_EQ(laufend.size(), 1u);
-  EXPECT_EQ(pidDatei(), laufend[0]);
+  };
+  EXPECT_TRUE(bisZu(30s, einesBleibt)) << laufend.size() << " copies left";
 }
 
-TEST_F(Kopien, SigtermEndetGeordnet) {
-  Kindprozess kopie(start(imBuendel));
-  ASSERT_TRUE(bisZu(5s, [&] { return haelt(kopie); }));
-  ::kill(kopie.pid(), SIGTERM);
-  EXPECT_TRUE(endeteMit(kopie.warten(5s), 0));
-  EXPECT_FALSE(std::filesystem::exists(zustand / "menue.pid"));
-}
-
+}  // namespace
 }  // namespace tw

@@ -9,16 +9,12 @@
 
 #include "fakes/protokoll_mitschnitt.h"
 #include "helfer/kindprozess.h"
-#include "helfer/temp_ordner.h"
 
 namespace tw {
 namespace {
 
 using namespace std::chrono_literals;
-
-bool enthaelt(const std::vector<std::string>& liste, const std::string& wert) {
-  return std::find(liste.begin(), liste.end(), wert) != liste.end();
-}
+using Zeilen = std::vector<std::string>;
 
 // Waits until the child has exec'd its program and the kernel shows its
 // arguments (for a moment after exec, the path is new but the arguments are not).
@@ -29,64 +25,60 @@ void gestartet(Kindprozess& kind, const std::string& programm) {
   }));
 }
 
-}  // namespace
-
-TEST(Prozesse, LebtUndPfad) {
-  EXPECT_FALSE(lebt(0));
-  EXPECT_FALSE(lebt(-5));
-  EXPECT_TRUE(lebt(1));
-  EXPECT_TRUE(lebt(::getpid()));
-  Kindprozess kind({{"/bin/true"}});
-  kind.warten(5s);
-  EXPECT_FALSE(lebt(kind.pid()));
-  EXPECT_EQ(prozessPfad(::getpid()), std::filesystem::read_symlink("/proc/self/exe").string());
-  EXPECT_FALSE(prozessPfad(kind.pid()));
+std::string nichtUnser(pid_t pid, const std::string& pfad) {
+  return "Taler Wacht: Prozess " + std::to_string(pid) + " ist nicht unser (" + pfad + ") — nicht beendet";
 }
 
-TEST(Prozesse, ArgumenteMitPfadUndUmgebungOhneLeereUndKaputte) {
+TEST(Prozesse, LebtPfadUndArgumenteOhneLeereUndKaputte) {
+  for (pid_t pid : {0, -5}) EXPECT_FALSE(lebt(pid) || prozessPfad(pid));
+  EXPECT_TRUE(lebt(1) && lebt(::getpid()));
+  EXPECT_EQ(prozessPfad(::getpid()), std::filesystem::read_symlink("/proc/self/exe").string());
   Kindprozess kind({{"/bin/bash", "-c", "sleep 30; :", "", "\xFF\xFE", "ende"}, {{"TW_MARKE", "da"}}});
   gestartet(kind, "bash");
-  const auto stuecke = prozessArgumente(kind.pid());
+  auto stuecke = prozessArgumente(kind.pid());
   ASSERT_GE(stuecke.size(), 5u);
   EXPECT_EQ(stuecke[0], *prozessPfad(kind.pid()));
-  EXPECT_EQ(std::vector<std::string>(stuecke.begin() + 1, stuecke.begin() + 5),
-            (std::vector<std::string>{"/bin/bash", "-c", "sleep 30; :", "ende"}));
-  EXPECT_TRUE(enthaelt(stuecke, "TW_MARKE=da"));
-  EXPECT_FALSE(enthaelt(stuecke, ""));
+  EXPECT_EQ(Zeilen(stuecke.begin() + 1, stuecke.begin() + 5),
+            (Zeilen{"/bin/bash", "-c", "sleep 30; :", "ende"}));
+  EXPECT_EQ(std::ranges::count(stuecke, "TW_MARKE=da"), 1);
+  EXPECT_EQ(std::ranges::count(stuecke, ""), 0);
+  ::kill(kind.pid(), SIGKILL);
+  kind.warten(5s);
+  EXPECT_FALSE(lebt(kind.pid()) || prozessPfad(kind.pid()));
 }
 
 TEST(Prozesse, UnserNachPfadOderInterpreterArgumentenUndNurUnsereBeendet) {
   TempOrdner t;
   std::filesystem::copy_file("/bin/sleep", t / "geld-bote");
-  Kindprozess eigener({{(t / "geld-bote").string(), "30"}});
-  Kindprozess fremder({{"/bin/sleep", "30"}});
-  Kindprozess bash({{"/bin/bash", "-c", "sleep 30; :", "geld-bote"}});
-  Kindprozess sh({{"/bin/sh", "-c", "sleep 30; :", "geld-bote"}});  // dash on Debian
-  Kindprozess python({{"/usr/bin/python3", "-c", "import time; time.sleep(30)"}, {{"ZIEL", "Taler Wacht"}}});
-  Kindprozess perl({{"/usr/bin/perl", "-e", "sleep 30", "geld-bote"}, {{"ZIEL", "Taler Wacht"}}});
-  gestartet(eigener, "geld-bote");
-  gestartet(fremder, "sleep");
-  gestartet(bash, "bash");
-  gestartet(sh, "sh");
-  gestartet(python, "python3");
-  gestartet(perl, "perl");
-  EXPECT_TRUE(prozessIstUnser(eigener.pid()));
-  EXPECT_FALSE(prozessIstUnser(fremder.pid()));
-  EXPECT_TRUE(prozessIstUnser(bash.pid()));
-  EXPECT_TRUE(prozessIstUnser(sh.pid())) << *prozessPfad(sh.pid());
-  EXPECT_TRUE(prozessIstUnser(python.pid())) << "the environment names us; python3 runs as python3.x";
-  EXPECT_FALSE(prozessIstUnser(perl.pid())) << "perl is no interpreter of ours";
+  const struct {
+    Start start;
+    const char* programm;
+    bool unser;
+  } faelle[] = {
+      {{{t / "geld-bote", "30"}}, "geld-bote", true},
+      {{{"/bin/sleep", "30"}}, "sleep", false},
+      {{{"/bin/bash", "-c", "sleep 30; :", "geld-bote"}}, "bash", true},
+      {{{"/bin/sh", "-c", "sleep 30; :", "geld-bote"}}, "sh", true},  // dash on Debian
+      // The environment names us; python3 runs as python3.x.
+      {{{"/usr/bin/python3", "-c", "import time; time.sleep(30)"}, {{"ZIEL", "Taler Wacht"}}},
+       "python3",
+       true},
+      {{{"/usr/bin/perl", "-e", "sleep 30", "geld-bote"}, {{"ZIEL", "Taler Wacht"}}}, "perl", false},
+  };
+  std::vector<std::unique_ptr<Kindprozess>> kinder;
+  for (const auto& f : faelle) {
+    gestartet(*kinder.emplace_back(std::make_unique<Kindprozess>(f.start)), f.programm);
+    EXPECT_EQ(prozessIstUnser(kinder.back()->pid()), f.unser) << f.programm;
+  }
   EXPECT_FALSE(prozessIstUnser(0));
 
   ProtokollMitschnitt protokoll;
+  Kindprozess &eigener = *kinder[0], &fremder = *kinder[1];
   for (pid_t pid : {eigener.pid(), fremder.pid(), ::getpid(), 0}) unserenBeenden(pid);
   const auto status = eigener.warten(5s);
   EXPECT_TRUE(status && WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
   EXPECT_TRUE(fremder.laeuft());
-  EXPECT_EQ(
-      protokoll.zeilen(),
-      std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(fremder.pid()) +
-                               " ist nicht unser (" + *prozessPfad(fremder.pid()) + ") — nicht beendet"});
+  EXPECT_EQ(protokoll.zeilen(), Zeilen{nichtUnser(fremder.pid(), *prozessPfad(fremder.pid()))});
 }
 
 TEST(Prozesse, AndererNutzerIstNieUnser) {
@@ -94,8 +86,8 @@ TEST(Prozesse, AndererNutzerIstNieUnser) {
   TempOrdner t;
   ::chmod(t.pfad().c_str(), 0755);
   std::filesystem::copy_file("/bin/sleep", t / "geld-bote");
-  Kindprozess kind({{"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                     (t / "geld-bote").string(), "30"}});
+  Kindprozess kind(
+      {{"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", t / "geld-bote", "30"}});
   ASSERT_TRUE(bisZu(5s, [&] {
     struct stat st {};
     return ::stat(("/proc/" + std::to_string(kind.pid())).c_str(), &st) == 0 && st.st_uid != 0;
@@ -104,9 +96,8 @@ TEST(Prozesse, AndererNutzerIstNieUnser) {
   EXPECT_FALSE(prozessIstUnser(kind.pid()));
   unserenBeenden(kind.pid());
   EXPECT_TRUE(kind.laeuft());
-  EXPECT_EQ(protokoll.zeilen(),
-            std::vector<std::string>{"Taler Wacht: Prozess " + std::to_string(kind.pid()) +
-                                     " ist nicht unser (?) — nicht beendet"});
+  EXPECT_EQ(protokoll.zeilen(), Zeilen{nichtUnser(kind.pid(), "?")});
 }
 
+}  // namespace
 }  // namespace tw

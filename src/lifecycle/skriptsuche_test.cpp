@@ -2,113 +2,87 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
+#include "app/konstanten.h"
 #include "helfer/kindprozess.h"
 #include "helfer/test_pki.h"
 
 namespace tw {
 namespace {
 
-// A signed program, with the test root as the maker's.
-class Suche : public ::testing::Test {
- protected:
-  std::filesystem::path kopie(const std::filesystem::path& ordner, const std::string& name,
-                              const char* signierer, bool mitSkript = true) {
+// The signature gate is the test's own list of refused bundles.
+struct Suche : ::testing::Test {
+  std::filesystem::path kopie(const std::string& ort, bool vertraut = true, bool mitSkript = true) {
     auto dateien = produktDateien();
     if (!mitSkript) dateien.erase("Contents/Resources/starten");
-    buendelAnlegen(ordner / name, dateien);
-    if (signierer) buendelSignierenAls(ordner / name, testPki().signierer(signierer));
-    return ordner / name;
+    buendelAnlegen(t / ort, dateien);
+    if (!vertraut) abgelehnt.insert(t / ort);
+    return t / ort / "Contents/Resources/starten";
   }
-  Suchquellen nackt() {
-    Suchquellen q;
-    q.ordner = {system, benutzer};
-    q.vertrauenswuerdig = [this](const std::filesystem::path& b) { return tor.buendelVertrauenswuerdig(b); };
-    return q;
+  Skriptfund suchen(std::optional<std::filesystem::path> eigenes = {}) {
+    return skriptSuchen(
+        {eigenes, {t / "sys", t / "heim"}, [this](auto& b) { return !abgelehnt.contains(b); }});
   }
-  static std::filesystem::path skript(const std::filesystem::path& buendel) {
-    return buendel / "Contents/Resources/starten";
-  }
-
   TempOrdner t;
-  std::filesystem::path system = t / "Applications", benutzer = t / "heim/Applications";
-  std::unique_ptr<Codesignatur> pruefer = testpruefung(kopie(t.pfad(), "Programm.app", "unser"));
-  Signaturtor tor{*pruefer};
+  std::set<std::filesystem::path> abgelehnt;
 };
 
 TEST_F(Suche, ImBuendelZaehltNurDasEigeneSkript) {
-  kopie(system, "Taler Wacht 9.9.9.app", "unser");
-  kopie(system, "Taler Wacht 1.0.0.app", "fremd");
-  auto q = nackt();
-  q.eigenesBuendel = kopie(t / "eigen", "Taler Wacht.app", nullptr);
-  q.vertrauenswuerdig = [](const std::filesystem::path&) { return true; };
-  EXPECT_EQ(skriptSuchen(q).skript, skript(*q.eigenesBuendel));
-
-  q.eigenesBuendel = kopie(t / "ohne", "Taler Wacht.app", nullptr, false);
-  q.vertrauenswuerdig = [this](const std::filesystem::path& b) { return tor.buendelVertrauenswuerdig(b); };
-  const auto fund = skriptSuchen(q);
-  EXPECT_FALSE(fund.skript);
-  EXPECT_FALSE(fund.abgelehnt);
+  kopie("sys/Taler Wacht 9.9.9.app");
+  const auto eigenes = kopie("eigen/Taler Wacht.app");
+  EXPECT_EQ(suchen(t / "eigen/Taler Wacht.app").skript, eigenes);
+  kopie("ohne/Taler Wacht.app", false, false);
+  auto fund = suchen(t / "ohne/Taler Wacht.app");
+  EXPECT_FALSE(fund.skript || fund.abgelehnt);
+  kopie("fremd/Taler Wacht.app", false);
+  fund = suchen(t / "fremd/Taler Wacht.app");
+  EXPECT_TRUE(!fund.skript && fund.abgelehnt);
 }
 
-TEST_F(Suche, NacktGewinntDieHoechsteSignierteFassung) {
-  kopie(system, "Taler Wacht 1.6.0.app", "unser");
-  const auto neu = kopie(benutzer, "Taler Wacht 1.10.1.app", "unser");
-  kopie(benutzer, "Taler Wacht 1.9.0.app", "unser", false);
+TEST_F(Suche, NacktGewinntDieHoechsteAngenommeneFassung) {
+  dateiSchreiben(t / "sys", "keine Liste");
+  auto fund = suchen();
+  EXPECT_FALSE(fund.skript || fund.abgelehnt);
+  std::filesystem::remove(t / "sys");
+
+  kopie("sys/Taler Wacht 1.6.0.app");
+  const auto neu = kopie("heim/Taler Wacht 1.10.1.app");
+  kopie("heim/Taler Wacht 1.11.0.app", true, false);
   // Names that only look alike are never candidates.
   for (const char* name : {"taler wacht 5.0.0.app", "Taler Wacht 5.0.0.App", "Taler Wacht 5.0.0.app.alt",
                            "X Taler Wacht 5.0.0.app"})
-    kopie(system, name, nullptr);
-  auto fund = skriptSuchen(nackt());
-  EXPECT_EQ(fund.skript, skript(neu));
+    kopie("sys/" + std::string(name));
+  fund = suchen();
+  EXPECT_EQ(fund.skript, neu);
   EXPECT_FALSE(fund.abgelehnt);
+
+  kopie("heim/Taler Wacht 2.0.0.app", false);
+  fund = suchen();
+  EXPECT_EQ(fund.skript, neu);
+  EXPECT_TRUE(fund.abgelehnt);
+  std::filesystem::remove_all(t / "heim/Taler Wacht 1.10.1.app");
+  std::filesystem::remove_all(t / "sys/Taler Wacht 1.6.0.app");
+  fund = suchen();
+  EXPECT_TRUE(!fund.skript && fund.abgelehnt);
 
   // Same version in both folders: the system folder comes first.
-  TempOrdner zwei;
-  system = zwei / "Applications";
-  benutzer = zwei / "heim/Applications";
-  const auto erstes = kopie(system, "Taler Wacht.app", "unser");
-  kopie(benutzer, "Taler Wacht.app", "unser");
-  EXPECT_EQ(skriptSuchen(nackt()).skript, skript(erstes));
+  const auto erstes = kopie("sys/Taler Wacht.app");
+  kopie("heim/Taler Wacht.app");
+  EXPECT_EQ(suchen().skript, erstes);
 }
 
-TEST_F(Suche, AbgelehnteKopieWirdGemeldetAberNichtGewaehlt) {
-  const auto signiert = kopie(system, "Taler Wacht 1.6.0.app", "unser");
-  kopie(benutzer, "Taler Wacht 2.0.0.app", nullptr);
-  kopie(benutzer, "Taler Wacht 3.0.0.app", "fremd", false);
-  auto fund = skriptSuchen(nackt());
-  EXPECT_EQ(fund.skript, skript(signiert));
-  EXPECT_TRUE(fund.abgelehnt);
-
-  std::filesystem::remove_all(signiert);
-  fund = skriptSuchen(nackt());
-  EXPECT_FALSE(fund.skript);
-  EXPECT_TRUE(fund.abgelehnt);
-}
-
-TEST_F(Suche, UnlesbareOrdnerGebenNichts) {
-  dateiSchreiben(system, "keine Liste");
-  const auto fund = skriptSuchen(nackt());
-  EXPECT_FALSE(fund.skript);
-  EXPECT_FALSE(fund.abgelehnt);
-}
-
-// The program's own folders, in a fresh process with a temporary home.
-TEST(SucheImProgramm, EigenesBuendelOderHeimordner) {
-  if (std::filesystem::exists("/Applications")) GTEST_SKIP() << "this machine has /Applications";
-  TempOrdner heim;
-  for (const char* name : {"Taler Wacht 1.6.0.app", "Taler Wacht 1.10.1.app"})
-    buendelAnlegen(heim / "Applications" / name, produktDateien());
-  auto nackt = namensWerte({{TW_PROBE}, {{"HOME", heim.pfad().string()}}});
-  EXPECT_EQ(nackt["skript"],
-            (heim / "Applications/Taler Wacht 1.10.1.app/Contents/Resources/starten").string());
-  EXPECT_EQ(nackt["abgelehnt"], "0");
-
-  TempOrdner ort;
-  buendelAnlegen(ort / "Taler Wacht.app", produktDateien());
-  const auto programm = ort / "Taler Wacht.app/Contents/MacOS/TalerWacht";
-  std::filesystem::copy_file(TW_PROBE, programm, std::filesystem::copy_options::overwrite_existing);
-  auto gebuendelt = namensWerte({{programm.string()}, {{"HOME", heim.pfad().string()}}});
-  EXPECT_EQ(gebuendelt["skript"], (ort / "Taler Wacht.app/Contents/Resources/starten").string());
+// The program's own sources; inside a bundle in a fresh process, as they are computed once.
+TEST(SucheImProgramm, EigenesBuendelOderDieProgrammordner) {
+  const auto q = programmSuchquellen();
+  EXPECT_FALSE(q.eigenesBuendel);
+  EXPECT_EQ(q.ordner, (std::vector<std::filesystem::path>{"/Applications", heim() / "Applications"}));
+  TempOrdner t;
+  buendelAnlegen(t / "Taler Wacht.app", produktDateien());
+  std::filesystem::copy_file(TW_PROBE, t / "Taler Wacht.app/Contents/MacOS/TalerWacht",
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(namensWerte({{t / "Taler Wacht.app/Contents/MacOS/TalerWacht"}})["skript"],
+            t / "Taler Wacht.app/Contents/Resources/starten");
 }
 
 }  // namespace

@@ -5,12 +5,9 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
+#include <algorithm>
 #include <sstream>
-#include <stdexcept>
 #include <thread>
 
 extern char** environ;
@@ -18,16 +15,13 @@ extern char** environ;
 namespace tw {
 
 Kindprozess::Kindprozess(const Start& start) {
-  std::map<std::string, std::string> umgebung;
-  for (char** e = environ; *e; ++e) {
-    const std::string eintrag(*e);
-    const auto gleich = eintrag.find('=');
-    umgebung[eintrag.substr(0, gleich)] = gleich == std::string::npos ? "" : eintrag.substr(gleich + 1);
-  }
-  for (const auto& name : start.ohne) umgebung.erase(name);
-  for (const auto& [name, wert] : start.umgebung) umgebung[name] = wert;
   std::vector<std::string> eintraege;
-  for (const auto& [name, wert] : umgebung) eintraege.push_back(name + "=" + wert);
+  for (char** e = environ; *e; ++e) {
+    const std::string eintrag(*e), name = eintrag.substr(0, eintrag.find('='));
+    if (!start.umgebung.contains(name) && std::ranges::count(start.ohne, name) == 0)
+      eintraege.push_back(eintrag);
+  }
+  for (const auto& [name, wert] : start.umgebung) eintraege.push_back(name + "=" + wert);
   std::vector<char*> argv, envp;
   for (const auto& a : start.argumente) argv.push_back(const_cast<char*>(a.c_str()));
   for (const auto& e : eintraege) envp.push_back(const_cast<char*>(e.c_str()));
@@ -40,7 +34,6 @@ Kindprozess::Kindprozess(const Start& start) {
   posix_spawn_file_actions_addopen(&aktionen, 1, (ordner_ / "aus").c_str(), O_WRONLY | O_CREAT, 0600);
   posix_spawn_file_actions_addopen(&aktionen, 2, (ordner_ / "fehler").c_str(), O_WRONLY | O_CREAT, 0600);
   if (start.ordner) posix_spawn_file_actions_addchdir_np(&aktionen, start.ordner->c_str());
-  // Its own process group, so that the test can end it with everything it started.
   posix_spawnattr_t attribute;
   posix_spawnattr_init(&attribute);
   posix_spawnattr_setflags(&attribute, POSIX_SPAWN_SETPGROUP);
@@ -63,8 +56,6 @@ std::optional<int> Kindprozess::warten(std::chrono::milliseconds frist) {
   });
   return status_;
 }
-
-bool Kindprozess::laeuft() { return !warten(std::chrono::milliseconds{0}); }
 
 std::string Kindprozess::text(const char* name) const {
   std::ostringstream inhalt;
@@ -99,10 +90,7 @@ std::map<std::string, std::string> namensWerte(const Start& start) {
   EXPECT_TRUE(endeteMit(kind.warten(std::chrono::seconds{10}), 0)) << kind.fehler();
   std::map<std::string, std::string> werte;
   std::istringstream zeilen(kind.ausgabe());
-  for (std::string zeile; std::getline(zeilen, zeile);) {
-    const auto gleich = zeile.find('=');
-    werte[zeile.substr(0, gleich)] = gleich == std::string::npos ? "" : zeile.substr(gleich + 1);
-  }
+  for (std::string z; std::getline(zeilen, z);) werte[z.substr(0, z.find('='))] = z.substr(z.find('=') + 1);
   return werte;
 }
 

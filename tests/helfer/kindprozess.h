@@ -1,11 +1,8 @@
 #pragma once
-// A real child process for tests: started in its own process group, its
-// stderr kept in a file, and killed with its group if the test leaves it.
-
-#include <sys/types.h>
+// A real child process for tests in its own process group, its output kept
+// in files; killed with its group if the test leaves it.
 
 #include <chrono>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
@@ -33,29 +30,22 @@ class Kindprozess {
   pid_t pid() const { return pid_; }
   // The wait status once the child ended within `frist`; it is reaped then.
   std::optional<int> warten(std::chrono::milliseconds frist);
-  bool laeuft();
+  bool laeuft() { return !warten(std::chrono::milliseconds{0}); }
   std::string ausgabe() const { return text("aus"); }
   std::string fehler() const { return text("fehler"); }
 
  private:
   std::string text(const char* name) const;
-
-  TempOrdner ordner_;  // holds the child's stdout and stderr
+  TempOrdner ordner_;
   pid_t pid_ = -1;
   std::optional<int> status_;
 };
 
-// The port from the stand-in server's "bereit <port>" line once it is
-// listening; 0 when the line does not come within ten seconds.
+// The port from the stand-in server's "bereit <port>" line; 0 when it does not come within ten seconds.
 int bereitePort(Kindprozess& server);
-
-// Runs a program that prints "name=value" lines to its end (failing the
-// test unless it exits with 0 within ten seconds) and returns the values.
+// The "name=value" lines of a program that must exit with 0 within ten seconds.
 std::map<std::string, std::string> namensWerte(const Start& start);
-
-// True when the wait status is a normal exit with this code.
 bool endeteMit(std::optional<int> status, int code);
-
 // Polls `bedingung` every 10 ms until it holds or `frist` passes.
 bool bisZu(std::chrono::milliseconds frist, const std::function<bool()>& bedingung);
 

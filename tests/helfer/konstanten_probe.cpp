@@ -1,6 +1,5 @@
-// Prints the program's locations and its start-script search as "name=value" lines. The first use happens
-// on a second thread, and the environment is changed afterwards: both must
-// leave the values as they were first computed.
+// Prints the program's locations and its start script as "name=value" lines. The first use happens on
+// a second thread and the environment changes afterwards: the values must stay as first computed.
 #include <cstdlib>
 #include <iostream>
 #include <thread>
@@ -11,15 +10,10 @@
 int main() {
   std::thread([] { tw::sperrdatei(); }).join();
   ::setenv("GELD_BOTE_ZUSTAND", "/anderswo", 1);
-  std::cout << "heim=" << tw::heim().string() << "\n"
-            << "zustandOrdner=" << tw::zustandOrdner().string() << "\n"
-            << "konfigOrdner=" << tw::konfigOrdner().string() << "\n"
-            << "sperrdatei=" << tw::sperrdatei().string() << "\n"
-            << "bestaetigteAdresse=" << tw::bestaetigteAdresse().string() << "\n"
-            << "gezeigteAdresse=" << tw::gezeigteAdresse().string() << "\n"
-            << "imBuendel=" << tw::imBuendel() << "\n"
-            << "eigeneFassung=" << tw::eigeneFassung() << "\n";
   const auto fund = tw::skriptSuchen();
-  std::cout << "skript=" << (fund.skript ? fund.skript->string() : "") << "\n"
-            << "abgelehnt=" << fund.abgelehnt << "\n";
+  std::cout << "konfigOrdner=" << tw::konfigOrdner().string() << "\nsperrdatei=" << tw::sperrdatei().string()
+            << "\nbestaetigteAdresse=" << tw::bestaetigteAdresse().string()
+            << "\ngezeigteAdresse=" << tw::gezeigteAdresse().string() << "\nimBuendel=" << tw::imBuendel()
+            << "\neigeneFassung=" << tw::eigeneFassung()
+            << "\nskript=" << (fund.skript ? fund.skript->string() : "") << "\n";
 }

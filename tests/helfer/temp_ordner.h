@@ -15,22 +15,19 @@ namespace tw {
 class TempOrdner {
  public:
   TempOrdner() {
-    std::string vorlage = (std::filesystem::temp_directory_path() / "tw-test-XXXXXX").string();
+    std::string vorlage = std::filesystem::temp_directory_path() / "tw-test-XXXXXX";
     if (!::mkdtemp(vorlage.data())) throw std::runtime_error("mkdtemp");
     pfad_ = vorlage;
   }
-  ~TempOrdner() {
-    std::error_code fehler;
-    std::filesystem::remove_all(pfad_, fehler);
-  }
+  ~TempOrdner() { std::filesystem::remove_all(pfad_, fehler_); }
   TempOrdner(const TempOrdner&) = delete;
   TempOrdner& operator=(const TempOrdner&) = delete;
-
   const std::filesystem::path& pfad() const { return pfad_; }
   std::filesystem::path operator/(std::string_view name) const { return pfad_ / name; }
 
  private:
   std::filesystem::path pfad_;
+  std::error_code fehler_;
 };
 
 // The permission bits of a file or folder (not following a link).

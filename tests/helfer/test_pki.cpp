@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
-
 #include "app/konstanten.h"
 #include "helfer/kindprozess.h"
 #include "platform/linux/signatur/openssl_codesignatur.h"
@@ -14,52 +10,38 @@ namespace tw {
 namespace {
 
 std::string lesen(const std::filesystem::path& datei) {
-  std::ifstream ein(datei, std::ios::binary);
   std::ostringstream text;
-  text << ein.rdbuf();
+  text << std::ifstream(datei, std::ios::binary).rdbuf();
   return text.str();
 }
 
-std::string zeitText(std::time_t t) {
+std::string tageAb(int tage) {
+  const std::time_t t = std::time(nullptr) + tage * 86400;
   char text[32];
   std::tm tm{};
-  ::gmtime_r(&t, &tm);
-  std::strftime(text, sizeof text, "%y%m%d%H%M%SZ", &tm);
+  std::strftime(text, sizeof text, "%y%m%d%H%M%SZ", ::gmtime_r(&t, &tm));
   return text;
 }
 
-constexpr const char* blattErweiterung =
-    "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=critical,"
-    "codeSigning\n";
-constexpr const char* caErweiterung =
-    "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,digitalSignature\n";
+const std::string
+    ca = "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign,digitalSignature\n",
+    code =
+        "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,digitalSignature\n"
+        "extendedKeyUsage=critical,codeSigning\n",
+    server = "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n",
+    schluesselTausch =
+        "basicConstraints=CA:FALSE\nkeyUsage=critical,keyAgreement\nextendedKeyUsage=codeSigning\n",
+    keinCa = "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,keyCertSign,digitalSignature\n";
 
 }  // namespace
 
-void TestPki::openssl(std::initializer_list<std::string> argumente) const {
-  Start start{{"/usr/bin/openssl"}, {}, {}, ordner_.pfad()};
-  start.argumente.insert(start.argumente.end(), argumente);
-  Kindprozess kind(start);
-  if (!endeteMit(kind.warten(std::chrono::seconds{20}), 0))
-    throw std::runtime_error("openssl " + *argumente.begin() + ": " + kind.fehler());
-}
-
-void TestPki::anfrage(const std::string& name, const std::string& einheit,
-                      const std::string& erweiterungen) const {
-  dateiSchreiben(ordner_ / (name + ".ext"), erweiterungen);
-  openssl({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-           name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name + "/OU=" + einheit});
-}
-
-// Valid from now on for 30 days.
-void TestPki::blatt(const std::string& name, const std::string& aussteller, const std::string& einheit,
-                    const std::string& erweiterungen) const {
-  anfrage(name, einheit, erweiterungen);
-  openssl({"x509", "-req", "-in", name + ".csr", "-CA", aussteller + ".pem", "-CAkey", aussteller + ".key",
-           "-CAcreateserial", "-days", "30", "-extfile", name + ".ext", "-out", name + ".pem"});
-}
-
 TestPki::TestPki() {
+  const auto openssl = [this](std::vector<std::string> argumente) {
+    argumente.insert(argumente.begin(), "/usr/bin/openssl");
+    Kindprozess kind({argumente, {}, {}, ordner_.pfad()});
+    if (!endeteMit(kind.warten(std::chrono::seconds{20}), 0))
+      throw std::runtime_error("openssl " + argumente[1] + ": " + kind.fehler());
+  };
   // "openssl ca" is the only command that takes both dates; the CAs begin
   // in the past so that an old signing time can still chain up.
   dateiSchreiben(ordner_ / "ca.cnf",
@@ -68,45 +50,43 @@ TestPki::TestPki() {
                  "organizationalUnitName=optional\n");
   dateiSchreiben(ordner_ / "index.txt", "");
   dateiSchreiben(ordner_ / "serial", "1000\n");
-  const std::time_t jetzt = std::time(nullptr);
-  const std::string frueher = zeitText(jetzt - 60 * 86400), spaeter = zeitText(jetzt + 30 * 86400);
-  for (const std::string wurzel : {"wurzel", "fremdeWurzel"}) {
-    anfrage(wurzel, "Wurzel", caErweiterung);
-    openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-selfsign", "-keyfile", wurzel + ".key", "-in",
-             wurzel + ".csr", "-out", wurzel + ".pem", "-extfile", wurzel + ".ext", "-startdate", frueher,
-             "-enddate", spaeter});
+  const struct {
+    std::string name, aussteller, einheit, erweiterungen;
+    int von = 0, bis = 30;  // days from now
+  } zertifikate[] = {
+      {"wurzel", "", "Wurzel", ca, -60},
+      {"fremdeWurzel", "", "Wurzel", ca, -60},
+      {"zwischen", "wurzel", "Zwischenstelle", ca, -60},
+      {"abgelaufen", "zwischen", "K7Q2M8X4RB", code, -10, -1},
+      {"unser", "zwischen", "K7Q2M8X4RB", code},
+      {"fremd", "zwischen", "Z9Y8X7W6VU", code},
+      {"ohneCode", "zwischen", "K7Q2M8X4RB", server},
+      {"ohneSignaturNutzung", "zwischen", "K7Q2M8X4RB", schluesselTausch},
+      {"keinCa", "wurzel", "K7Q2M8X4RB", keinCa},
+      {"vomKeinCa", "keinCa", "K7Q2M8X4RB", code},
+      {"falscheWurzel", "fremdeWurzel", "K7Q2M8X4RB", code},
+  };
+  for (const auto& z : zertifikate) {
+    const auto& n = z.name;
+    dateiSchreiben(ordner_ / (n + ".ext"), z.erweiterungen);
+    openssl({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
+             n + ".key", "-out", n + ".csr", "-subj", "/CN=" + n + "/OU=" + z.einheit});
+    // A self-signed one repeats "-batch" where the others name the certificate that signs them.
+    const bool selbst = z.aussteller.empty();
+    const std::string a = selbst ? n : z.aussteller;
+    openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-in", n + ".csr", "-out", n + ".pem",
+             "-extfile", n + ".ext", "-startdate", tageAb(z.von), "-enddate", tageAb(z.bis), "-keyfile",
+             a + ".key", selbst ? "-selfsign" : "-cert", selbst ? "-batch" : a + ".pem"});
   }
-  anfrage("zwischen", "Zwischenstelle", caErweiterung);
-  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "wurzel.pem", "-keyfile", "wurzel.key",
-           "-in", "zwischen.csr", "-out", "zwischen.pem", "-extfile", "zwischen.ext", "-startdate", frueher,
-           "-enddate", spaeter});
-  anfrage("abgelaufen", "K7Q2M8X4RB", blattErweiterung);
-  openssl({"ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", "zwischen.pem", "-keyfile",
-           "zwischen.key", "-in", "abgelaufen.csr", "-out", "abgelaufen.pem", "-extfile", "abgelaufen.ext",
-           "-startdate", zeitText(jetzt - 10 * 86400), "-enddate", zeitText(jetzt - 86400)});
-
-  blatt("unser", "zwischen", "K7Q2M8X4RB", blattErweiterung);
-  blatt("fremd", "zwischen", "Z9Y8X7W6VU", blattErweiterung);
-  blatt("ohneCode", "zwischen", "K7Q2M8X4RB",
-        "basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=serverAuth\n");
-  blatt("ohneSignaturNutzung", "zwischen", "K7Q2M8X4RB",
-        "basicConstraints=CA:FALSE\nkeyUsage=critical,keyAgreement\nextendedKeyUsage=codeSigning\n");
-  blatt("keinCa", "wurzel", "K7Q2M8X4RB",
-        "basicConstraints=critical,CA:FALSE\nkeyUsage=critical,keyCertSign,digitalSignature\n");
-  blatt("vomKeinCa", "keinCa", "K7Q2M8X4RB", blattErweiterung);
-  blatt("falscheWurzel", "fremdeWurzel", "K7Q2M8X4RB", blattErweiterung);
 }
 
 std::string TestPki::wurzel() const { return lesen(wurzelDatei()); }
 
 Signierer TestPki::signierer(std::string_view name) const {
   const std::string n(name);
-  Signierer s;
-  s.schluesselDatei = ordner_ / (n + ".key");
-  s.zertifikatDatei = ordner_ / (n + ".pem");
-  s.ketteDatei = ordner_ / (n == "vomKeinCa"       ? "keinCa.pem"
-                            : n == "falscheWurzel" ? "fremdeWurzel.pem"
-                                                   : "zwischen.pem");
+  const auto kette = n == "vomKeinCa" ? "keinCa" : n == "falscheWurzel" ? "fremdeWurzel" : "zwischen";
+  Signierer s{
+      "", "", "", ordner_ / (n + ".key"), ordner_ / (n + ".pem"), ordner_ / (kette + std::string(".pem"))};
   s.schluessel = lesen(s.schluesselDatei);
   s.zertifikat = lesen(s.zertifikatDatei);
   s.kette = lesen(s.ketteDatei);

@@ -1,7 +1,6 @@
 #pragma once
-// A small certificate world made with the openssl command, once per test
-// program, in a temporary folder:
-// The two roots and the intermediate began 60 days ago.
+// A small certificate world made with the openssl command, once per test program, in a temporary folder.
+// The CAs began 60 days ago, the leaves now (for 30 days):
 //   wurzel ─ zwischen ─ unser          OU K7Q2M8X4RB, code signing
 //                     ├ fremd          OU of another team
 //                     ├ ohneCode       OU K7Q2M8X4RB, server auth only
@@ -11,12 +10,10 @@
 //   fremdeWurzel ─ falscheWurzel       OU K7Q2M8X4RB, code signing
 
 #include <ctime>
-#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "helfer/temp_ordner.h"
 #include "platform/codesignatur.h"
@@ -24,9 +21,7 @@
 namespace tw {
 
 struct Signierer {
-  std::string schluessel;  // PEM
-  std::string zertifikat;  // PEM
-  std::string kette;       // intermediates, PEM
+  std::string schluessel, zertifikat, kette;  // PEM; the chain holds the intermediate
   std::filesystem::path schluesselDatei, zertifikatDatei, ketteDatei;
 };
 
@@ -38,10 +33,6 @@ class TestPki {
   Signierer signierer(std::string_view name) const;
 
  private:
-  void openssl(std::initializer_list<std::string> argumente) const;
-  void anfrage(const std::string& name, const std::string& einheit, const std::string& erweiterungen) const;
-  void blatt(const std::string& name, const std::string& aussteller, const std::string& einheit,
-             const std::string& erweiterungen) const;
   TempOrdner ordner_;
 };
 
