@@ -40,11 +40,10 @@ std::optional<pid_t> pidLesen(const std::filesystem::path& sperrdatei) {
 }  // namespace
 
 Einzelergebnis einzigBleibenVersuchen(const Einzelbetrieb& betrieb, Uhr& uhr) {
+  // A folder that exists keeps its mode: the variable may name a shared one ("/tmp", or "/" as the
+  // working folder of an empty value), and narrowing it would lock other users out.
   struct stat st {};
-  if (::stat(betrieb.zustandOrdner.c_str(), &st) == 0)
-    ::chmod(betrieb.zustandOrdner.c_str(), 0700);
-  else
-    privatenOrdnerAnlegen(betrieb.zustandOrdner);
+  if (::stat(betrieb.zustandOrdner.c_str(), &st) != 0) privatenOrdnerAnlegen(betrieb.zustandOrdner);
 
   const int griff = ::open(betrieb.sperrschloss.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (griff < 0) return {Einzelentscheid::ungeschuetzt, -1};

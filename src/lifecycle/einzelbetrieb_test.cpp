@@ -30,11 +30,11 @@ TEST(Einzelbetrieb, PrivaterOrdnerSperreUndWartenOhneBrauchbarePid) {
   EXPECT_EQ(ergebnis.entscheid, Einzelentscheid::weiter);
   EXPECT_EQ(lesen(betrieb.sperrdatei), "4242");
   EXPECT_EQ(rechte(betrieb.zustandOrdner), 0700u);
-  // The same folder, opened wide meanwhile, is narrowed again by the next copy.
+  // A folder that was there keeps its mode: it may be a shared one like /tmp.
   ::close(ergebnis.griff);
-  ::chmod(betrieb.zustandOrdner.c_str(), 0755);
+  ::chmod(betrieb.zustandOrdner.c_str(), 01777);
   ergebnis = einzigBleibenVersuchen(betrieb, uhr);
-  EXPECT_EQ(rechte(betrieb.zustandOrdner), 0700u);
+  EXPECT_EQ(rechte(betrieb.zustandOrdner), 01777u);
   // The lock stays held by `ergebnis.griff`, a separate open file description, as another copy would hold it.
   for (const char* inhalt : {"4242", "0", "abc", "-1"}) {
     dateiSchreiben(betrieb.sperrdatei, inhalt);
