@@ -107,7 +107,9 @@ TEST(Menue, ZeilenTitelUndSymbolJeStand) {
     EXPECT_EQ(zeilen(a), kopf + f.zeilen);
     EXPECT_EQ(a.titel, f.titel) << f.zeilen;
     EXPECT_EQ(a.symbol, f.symbol) << f.zeilen;
-    if (f.entfernen) EXPECT_EQ(a.zeilen.back().aktion, Aktion::zuruecksetzenKlick);
+    if (f.entfernen) {
+      EXPECT_EQ(a.zeilen.back().aktion, Aktion::zuruecksetzenKlick);
+    }
   }
 }
 

@@ -95,7 +95,9 @@ TEST(Tresor, EntsperrenInAllenFaellen) {
         std::any_of(bund.kontexte.begin(), bund.kontexte.end(), [](auto& k) { return k && k->bestaetigt; }),
         f.gemerkt && f.besitzer);
     // Sent off the main loop, as the user's work.
-    if (f.gesendet) EXPECT_EQ(t.w.schleife.hintergrundDringlichkeiten.at(0), Dringlichkeit::nutzer);
+    if (f.gesendet) {
+      EXPECT_EQ(t.w.schleife.hintergrundDringlichkeiten.at(0), Dringlichkeit::nutzer);
+    }
     for (const auto& seite : t.seiten) {
       const auto anfragen = seite->anfragen();
       ASSERT_EQ(anfragen.size(), f.gesendet ? 1u : 0u);
