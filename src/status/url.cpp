@@ -58,6 +58,11 @@ std::optional<Url> Url::aus(std::string_view text) {
     if (fehler == std::errc() && ende == port->data() + port->size()) url.port_ = zahl;
   }
   url.pfad_ = teil(h.get(), CURLUPART_PATH).value_or("");
+  // A browser ends the host at a backslash and keeps an IPv6 zone that curl drops: such an address
+  // would name a different server to the web view than to us.
+  for (const auto nutzer : {CURLUPART_USER, CURLUPART_PASSWORD})
+    if (teil(h.get(), nutzer).value_or("").find('\\') != std::string::npos) return std::nullopt;
+  if (teil(h.get(), CURLUPART_ZONEID)) return std::nullopt;
   for (const auto zusatz :
        {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS, CURLUPART_QUERY, CURLUPART_FRAGMENT})
     if (teil(h.get(), zusatz)) url.schlicht_ = false;

@@ -21,7 +21,8 @@ TEST(Url, TeileWieGeschrieben) {
   EXPECT_EQ(u("HTTPS://localhost/").port(), std::nullopt);
   EXPECT_EQ(u("file:///tmp/x").host(), "");
   for (const char* kaputt : {"/t/x", "", "127.0.0.1:8858/t/k/", "http://127.0.0.1:8858/t/a b/",
-                             "http://127.0.0.1:99999/", "http://127.0.0.1:-1/", "http://[::1/"})
+                             "http://127.0.0.1:99999/", "http://127.0.0.1:-1/", "http://[::1/",
+                             "http://evil.example\\@127.0.0.1:5500/t/k/", "http://[::1%2e]:5500/"})
     EXPECT_FALSE(Url::aus(kaputt)) << kaputt;
   EXPECT_FALSE(Url::aus(std::string_view("http://127.0.0.1/\0x", 19)));
 
