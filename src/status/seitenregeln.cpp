@@ -22,6 +22,8 @@ bool lokaleSeite(const Url& url, const std::vector<Url>& erlaubte) {
 }
 
 bool seitenSchluessel(std::string_view schluessel) {
+  // "." and ".." are dot segments: "/t/../" is "/" by the time it reaches the server.
+  if (schluessel == "." || schluessel == "..") return false;
   return !schluessel.empty() && std::all_of(schluessel.begin(), schluessel.end(), [](unsigned char c) {
     return unreserviert(c) ||
            std::string_view("!$&'()*+,:=@").find(static_cast<char>(c)) != std::string_view::npos;

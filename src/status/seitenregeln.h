@@ -16,8 +16,8 @@ bool loopback(const Url& url);
 bool lokaleSeite(const Url& url, const std::vector<Url>& erlaubte);
 
 // A page key that the servers and the app both accept: not empty, and only
-// characters a URL path carries unescaped, "/" excepted, so that the key
-// stays one path segment.
+// characters a URL path carries unescaped, "/" excepted, and not "." or "..",
+// so that the key stays one path segment.
 bool seitenSchluessel(std::string_view schluessel);
 
 }  // namespace tw
