@@ -77,7 +77,10 @@ void Steuerung::applicationDidFinishLaunching() {
 void Steuerung::applicationWillTerminate() { dienste_.aufraeumen(); }
 
 void Steuerung::aktualisieren() {
-  if (sammeltGerade_) return;
+  if (sammeltGerade_) {
+    nachholen_ = true;
+    return;
+  }
   sammeltGerade_ = true;
   // The collection gets its own copy of the collector: it must not touch the controller.
   o_.schleife.imHintergrund(Dringlichkeit::hilfsarbeit, [this, sammler = dienste_.sammeln] {
@@ -89,6 +92,12 @@ void Steuerung::zurueckgeben(Zustand neu) {
   zustand_ = std::move(neu);
   fenster_.erlaubteSeiten = zustand_.seiten;
   sammeltGerade_ = false;
+  // One request that came meanwhile runs now: waiting for the next tick after a collection held up by
+  // a silent page would leave the menu six seconds old.
+  if (nachholen_) {
+    nachholen_ = false;
+    o_.schleife.posten([this] { aktualisieren(); });
+  }
   // A vault that is not set up never keeps a remembered passphrase.
   if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund))
     passphraseVergessen(o_.schluesselbund);

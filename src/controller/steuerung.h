@@ -130,6 +130,7 @@ class Steuerung {
   Fenster fenster_;
   Zustand zustand_;
   bool sammeltGerade_ = false;
+  bool nachholen_ = false;  // a refresh was asked for while one ran
   std::optional<WeckerId> uhr_;
   bool ersterDurchlauf_ = true;
   bool ersetztGerade_ = false;

@@ -21,9 +21,10 @@ TEST(Steuerung, StartZeichnetUndSammeltNieZweimalZugleich) {
   EXPECT_EQ(rechte(w.dienste.zustandOrdner), 0700u);
   w.schleife.vorruecken(10s);  // three ticks while the first collection hangs
   EXPECT_EQ(w.schleife.hintergrundDringlichkeiten, std::vector{Dringlichkeit::hilfsarbeit});
-  w.ablaufen();
-  w.schleife.vorruecken(3s);
+  w.ablaufen();  // ... make up one collection at its end, not three
   EXPECT_EQ(w.schleife.hintergrundDringlichkeiten.size(), 2u);
+  w.schleife.vorruecken(3s);
+  EXPECT_EQ(w.schleife.hintergrundDringlichkeiten.size(), 3u);
 }
 
 // A vault that is not set up forgets the passphrase after the hand-back, and
