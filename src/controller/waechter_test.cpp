@@ -28,25 +28,20 @@ Texte geladen(const WebfensterMitschnitt& web) {
 }
 
 TEST(Waechter, ErststartWartetUndZeigtDannDieSeite) {
-  struct Fall {
-    bool imBuendel;
-    Texte argumente;
-    bool tresorDa, seiten, startet, wartet;
-  };
-  for (const auto& f : std::vector<Fall>{{true, {}, false, false, true, true},
-                                         {true, {"--autostart"}, false, false, false, false},
-                                         {true, {}, true, false, true, false},
-                                         {true, {}, false, true, true, false},
-                                         {false, {}, false, false, false, false}}) {
+  for (const auto& [imBuendel, argument, tresorDa, seiten, startet, wartet] :
+       {std::tuple{true, "", false, false, true, true},
+        {true, "", true, false, true, false},
+        {true, "", false, true, true, false},
+        {false, "", false, false, false, false}}) {
     Steuerungswelt w;
-    w.dienste.imBuendel = f.imBuendel;
-    w.dienste.argumente = f.argumente;
+    w.dienste.imBuendel = imBuendel;
+    w.dienste.argumente = {argument};
     w.fund = buendel;
-    if (f.tresorDa) dateiSchreiben(w.dienste.konfigOrdner / "zugaenge.enc", "x");
-    w.runde(f.seiten ? mitSeiten(Zustand{}) : Zustand{});
-    EXPECT_EQ(w.skripte.size(), f.startet ? 1u : 0u);
-    EXPECT_EQ(geladen(w.web), f.wartet ? Texte{"html"} : Texte{});
-    if (!f.wartet) continue;
+    if (tresorDa) dateiSchreiben(w.dienste.konfigOrdner / "zugaenge.enc", "x");
+    w.runde(seiten ? mitSeiten(Zustand{}) : Zustand{});
+    EXPECT_EQ(w.skripte.size(), startet ? 1u : 0u);
+    EXPECT_EQ(geladen(w.web), wartet ? Texte{"html"} : Texte{});
+    if (!wartet) continue;
 
     // Ten silent rounds are 30 s: not yet more than 30.
     for (int i = 0; i < 10; ++i) w.runde(Zustand{});
@@ -84,30 +79,25 @@ TEST(Waechter, ChatbotSeiteEinmalJeAdresse) {
 }
 
 TEST(Waechter, HandzeichenWirdEinmalGelesen) {
-  struct Fall {
-    std::string inhalt;
-    bool mitSeiten;
-    std::string gezeigt;  // empty: nothing
-    bool protokolliert;
-  };
-  for (const auto& f : std::vector<Fall>{
-           {" http://127.0.0.1:8870/bank#neu \n", true, "seite http://127.0.0.1:8870/bank#neu", false},
-           {"https://talerwacht.de/", true, "seite http://127.0.0.1:8858/", true},
-           {"http://127.0.0.1:9/", true, "seite http://127.0.0.1:8858/", true},
-           {"", true, "seite http://127.0.0.1:8858/", false},
-           {"https://talerwacht.de/", false, "", true}}) {
-    SCOPED_TRACE(f.inhalt);
+  // The file's content, with pages or not, the page shown ("": none), and whether it is logged.
+  for (const auto& [inhalt, seiten, gezeigt, gemeldet] :
+       {std::tuple{" http://127.0.0.1:8870/bank#neu \n", true, "http://127.0.0.1:8870/bank#neu", false},
+        {"https://talerwacht.de/", true, "http://127.0.0.1:8858/", true},
+        {"http://127.0.0.1:9/", true, "http://127.0.0.1:8858/", true},
+        {"", true, "http://127.0.0.1:8858/", false},
+        {"https://talerwacht.de/", false, "", true}}) {
+    SCOPED_TRACE(inhalt);
     Steuerungswelt w;
     ProtokollMitschnitt protokoll;
-    const Zustand z = f.mitSeiten ? mitSeiten(laufend("zu")) : laufend("zu");
+    const Zustand z = seiten ? mitSeiten(laufend("zu")) : laufend("zu");
     w.runde(z);
-    dateiSchreiben(w.dienste.zustandOrdner / "seite.oeffnen", f.inhalt);
+    dateiSchreiben(w.dienste.zustandOrdner / "seite.oeffnen", inhalt);
     w.runde(z);
     w.runde(z);
     EXPECT_FALSE(std::filesystem::exists(w.dienste.zustandOrdner / "seite.oeffnen"));
-    EXPECT_EQ(geladen(w.web), f.gezeigt.empty() ? Texte{} : Texte{f.gezeigt});
+    EXPECT_EQ(geladen(w.web), *gezeigt ? Texte{std::string("seite ") + gezeigt} : Texte{});
     EXPECT_EQ(protokoll.zeilen(),
-              f.protokolliert ? Texte{"Taler Wacht: Handzeichen mit fremder Adresse übergangen"} : Texte{});
+              gemeldet ? Texte{"Taler Wacht: Handzeichen mit fremder Adresse übergangen"} : Texte{});
   }
 }
 

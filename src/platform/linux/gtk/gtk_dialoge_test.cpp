@@ -46,10 +46,6 @@ std::vector<int> antwortenAufTaste(const Hinweis& hinweis, guint wert, GdkModifi
   return antworten;
 }
 
-Wahl zeigenUnd(const Hinweis& hinweis, void (*handlung)(GtkDialog*)) {
-  return imDialog(handlung, [&] { return GtkDialoge().zeigen(hinweis); });
-}
-
 }  // namespace
 
 TEST(Dialoge, ErsterKnopfStehtRechtsIstDieVorgabeUndTastenAntwortenNachDenRegeln) {
@@ -79,18 +75,16 @@ TEST(Dialoge, ErsterKnopfStehtRechtsIstDieVorgabeUndTastenAntwortenNachDenRegeln
   EXPECT_EQ(knopfFuer(frage, GTK_RESPONSE_DELETE_EVENT), 1001);   // "Abbrechen"
   EXPECT_EQ(knopfFuer(jaNein, GTK_RESPONSE_DELETE_EVENT), 1001);  // the last button
   EXPECT_EQ(knopfFuer(ersterAufEscape, GTK_RESPONSE_DELETE_EVENT), 1000);
+  EXPECT_EQ(knopfFuer(jaNein, 1000), 1000);
 
-  const Wahl geschlossen = zeigenUnd(frage, [](GtkDialog* d) {
-    gtk_toggle_button_set_active(dialogKaestchen(d), TRUE);
-    gtk_dialog_response(d, GTK_RESPONSE_DELETE_EVENT);
-  });
+  const Wahl geschlossen = imDialog(
+      [](GtkDialog* d) {
+        gtk_toggle_button_set_active(dialogKaestchen(d), TRUE);
+        gtk_dialog_response(d, GTK_RESPONSE_DELETE_EVENT);
+      },
+      [] { return GtkDialoge().zeigen(frage); });
   EXPECT_EQ(geschlossen.knopf, 1001);
   EXPECT_TRUE(geschlossen.kaestchen);
-  EXPECT_EQ(
-      zeigenUnd(ersterAufEscape, [](GtkDialog* d) { gtk_dialog_response(d, GTK_RESPONSE_DELETE_EVENT); })
-          .knopf,
-      1000);
-  EXPECT_EQ(zeigenUnd(jaNein, [](GtkDialog* d) { gtk_dialog_response(d, 1000); }).knopf, 1000);
 }
 
 TEST(PassphraseFeld, AugeZeigtUndVerbirgtOhneFokusUndSchreibstelleZuVerlieren) {
@@ -130,7 +124,6 @@ TEST(PassphraseFeld, AugeZeigtUndVerbirgtOhneFokusUndSchreibstelleZuVerlieren) {
   // In the dialog Return takes the entry and Escape drops it.
   for (const auto& [wert, knopf, passphrase] :
        {std::tuple{GDK_KEY_Return, ersterKnopf, "Ä b_1"}, std::tuple{GDK_KEY_Escape, ersterKnopf + 1, ""}}) {
-    SCOPED_TRACE(knopf);
     const Eingabe eingabe = imDialog(
         [wert](GtkDialog* d) {
           EXPECT_TRUE(GTK_IS_ENTRY(gtk_window_get_focus(GTK_WINDOW(d))));
@@ -140,9 +133,8 @@ TEST(PassphraseFeld, AugeZeigtUndVerbirgtOhneFokusUndSchreibstelleZuVerlieren) {
           taste(GTK_WIDGET(d), wert);
         },
         [] {
-          return GtkDialoge().passphraseFragen({.knoepfe = {"Entsperren", "Abbrechen"},
-                                                .tresorBild = true,
-                                                .kaestchen = "Im Schlüsselbund merken"});
+          return GtkDialoge().passphraseFragen(
+              {.knoepfe = {"Entsperren", "Abbrechen"}, .tresorBild = true, .kaestchen = "Merken"});
         });
     EXPECT_EQ(eingabe.knopf, knopf);
     EXPECT_TRUE(eingabe.kaestchen);
@@ -169,9 +161,8 @@ TEST(Tresorbild, FormenStehenAufrechtUndInDerRichtigenReihenfolge) {
                   4);
       EXPECT_EQ(wert >> 24, farbe ? 255u : 0u);
       if (!farbe) continue;
-      EXPECT_NEAR((wert >> 16) & 255, std::lround(farbe->rot * 255), 2);
-      EXPECT_NEAR((wert >> 8) & 255, std::lround(farbe->gruen * 255), 2);
-      EXPECT_NEAR(wert & 255, std::lround(farbe->blau * 255), 2);
+      for (const auto& [schub, anteil] : {std::pair{16, farbe->rot}, {8, farbe->gruen}, {0, farbe->blau}})
+        EXPECT_NEAR((wert >> schub) & 255, std::lround(anteil * 255), 2);
     }
     cairo_surface_destroy(bild);
   }
