@@ -5,10 +5,9 @@
 #include <gtk/gtk.h>
 #include <signal.h>
 
-#include <fstream>
 #include <future>
-#include <sstream>
 
+#include "app/dateien.h"
 #include "beobachter.h"
 #include "eintrag.h"
 #include "helfer/eigener_bus.h"
@@ -20,30 +19,42 @@ namespace {
 
 using namespace std::chrono_literals;
 
-bool probeBereit(Kindprozess& probe) {
-  return bisZu(20s, [&] { return probe.ausgabe().starts_with("bereit\n") || !probe.laeuft(); }) &&
-         probe.laeuft();
+// The probe's item, started before any watcher (see probe.cpp).
+struct Probe : Kindprozess {
+  explicit Probe(const TempOrdner& ordner) : Kindprozess({{TW_PROBE, ordner.pfad()}}) {
+    EXPECT_TRUE(bisZu(20s, [&] { return ausgabe().starts_with("bereit\n") || !laeuft(); }) && laeuft())
+        << fehler();
+  }
+};
+
+// gdbus as another program on the bus, while this one serves the watcher.
+std::string gdbus(const std::string& methode, const std::string& wert, const char* name = nullptr) {
+  std::vector<std::string> a = {"/usr/bin/env",
+                                "gdbus",
+                                "call",
+                                "--session",
+                                "--dest",
+                                "org.kde.StatusNotifierWatcher",
+                                "--object-path",
+                                "/StatusNotifierWatcher",
+                                "--method",
+                                methode,
+                                wert};
+  if (name) a.push_back(name);
+  Kindprozess kind({a});
+  kontextLaufen(10s, [&] { return !kind.laeuft(); });
+  return endeteMit(kind.warten(0ms), 0) ? kind.ausgabe() : "Fehler";
 }
 
-constexpr const char* probeMenue = "(aus) Stand: bereit\n---\n[x] Automatisch starten\nZählen\n";
-
-// Each test runs in a process of its own, on a bus of its own: a bus has one
-// watcher, and tests run side by side.
-struct EigenerBus : testing::Test {
-  EigenerBus() { eigenerBus(), ::setenv("NO_AT_BRIDGE", "1", 1); }
+// Each test runs in a process of its own, on a bus of its own: a bus has one watcher.
+struct Leiste : testing::Test {
+  Leiste() { eigenerBus(), ::setenv("NO_AT_BRIDGE", "1", 1); }
 };
-using Leistenbeobachter = EigenerBus;
-using Leistenprogramm = EigenerBus;
 
-struct Probeeintrag : EigenerBus {
+TEST_F(Leiste, BeobachterNimmtEintraegeUndLiestSieOderNenntDenFehler) {
   TempOrdner ordner;
-  Kindprozess probe{{{TW_PROBE, ordner.pfad()}}};
-  bool bereit = probeBereit(probe);  // before the watcher, see probe.cpp
+  Probe probe(ordner);
   Beobachter beobachter;
-};
-
-TEST_F(Probeeintrag, MeldetSichAnZeigtIhrMenueUndNimmtKlicks) {
-  ASSERT_TRUE(bereit) << probe.fehler();
   ASSERT_TRUE(beobachter.bereit()) << beobachter.fehler();
   const auto eintrag = beobachter.warten(20s);
   ASSERT_TRUE(eintrag) << probe.fehler();
@@ -51,50 +62,27 @@ TEST_F(Probeeintrag, MeldetSichAnZeigtIhrMenueUndNimmtKlicks) {
   EXPECT_EQ(daten.fehler + "|" + daten.kennung + "|" + daten.beschriftung + "|" + daten.symbol + "|" +
                 daten.symbolOrdner,
             "|tw-leiste-probe|Probe bereit|tw-probe|" + ordner.pfad().string());
-  Menue menue;
-  const auto lesen = [&] { return (menue = menueLesen(eintrag->bus, daten.menuePfad)).zeilen.size() == 4; };
-  kontextLaufen(10s, lesen);
-  EXPECT_EQ(zeilenAlsText(menue.zeilen), probeMenue) << menue.fehler;
-  ASSERT_EQ(menue.zeilen.size(), 4u);
-
-  EXPECT_EQ(klicken(eintrag->bus, daten.menuePfad, menue.zeilen[3].id), "");
-  EXPECT_TRUE(kontextLaufen(10s, [&] {
-    return lesen() && menue.zeilen[3].titel == "Gezählt: 1" &&
-           eintragLesen(*eintrag).beschriftung == "Gezählt: 1";
-  }));
-  EXPECT_EQ(probe.ausgabe(), "bereit\ngeklickt\n");
   EXPECT_NE(klicken(eintrag->bus, daten.menuePfad, 4711), "") << "no such row";
-}
 
-// gdbus as another program on the bus, while this one serves the watcher.
-std::string gdbus(std::vector<std::string> argumente) {
-  argumente.insert(argumente.begin(),
-                   {"/usr/bin/env", "gdbus", "call", "--session", "--dest", "org.kde.StatusNotifierWatcher",
-                    "--object-path", "/StatusNotifierWatcher", "--method"});
-  Kindprozess kind({argumente});
-  kontextLaufen(10s, [&] { return !kind.laeuft(); });
-  return endeteMit(kind.warten(0ms), 0) ? kind.ausgabe() : "Fehler";
-}
-
-TEST_F(Leistenbeobachter, NimmtBusnamenNenntSeineEigenschaftenUndKaputteAntworten) {
-  Beobachter beobachter;
-  ASSERT_TRUE(beobachter.bereit()) << beobachter.fehler();
-  EXPECT_EQ(gdbus({"org.kde.StatusNotifierWatcher.RegisterStatusNotifierItem", "org.example.Zweit"}), "()\n");
-  EXPECT_EQ(gdbus({"org.kde.StatusNotifierWatcher.RegisterStatusNotifierItem", "kein Name"}), "Fehler");
-  const auto lesen = [](const char* name) {
-    return gdbus({"org.freedesktop.DBus.Properties.Get", "org.kde.StatusNotifierWatcher", name});
-  };
-  EXPECT_EQ(lesen("IsStatusNotifierHostRegistered"), "(<true>,)\n");
-  EXPECT_EQ(lesen("RegisteredStatusNotifierItems"), "(<['org.example.Zweit/StatusNotifierItem']>,)\n");
-  EXPECT_EQ(beobachter.eintraege(), (std::vector<Eintrag>{{"org.example.Zweit", "/StatusNotifierItem"}}));
+  const std::string anmelden = "org.kde.StatusNotifierWatcher.RegisterStatusNotifierItem";
+  EXPECT_EQ(gdbus(anmelden, "org.example.Zweit"), "()\n");
+  EXPECT_EQ(gdbus(anmelden, "kein Name"), "Fehler");
+  const std::string holen = "org.freedesktop.DBus.Properties.Get";
+  EXPECT_EQ(gdbus(holen, "org.kde.StatusNotifierWatcher", "IsStatusNotifierHostRegistered"), "(<true>,)\n");
+  EXPECT_NE(gdbus(holen, "org.kde.StatusNotifierWatcher", "RegisteredStatusNotifierItems")
+                .find("'org.example.Zweit/StatusNotifierItem']>,)\n"),
+            std::string::npos);
+  EXPECT_EQ(beobachter.eintraege().back(), (Eintrag{"org.example.Zweit", "/StatusNotifierItem"}));
   Kindprozess zweiter({{TW_LEISTE}});
   EXPECT_TRUE(endeteMit(zweiter.warten(10s), 1)) << "the name has one owner";
   EXPECT_NE(zweiter.fehler().find("schon"), std::string::npos) << zweiter.fehler();
-
-  // Broken answers give reasons.
   EXPECT_NE(menueLesen("kein Bus", "/x").fehler, "");
   EXPECT_NE(eintragLesen({":1.999999", "/x"}).fehler, "");
-  // A menu whose row is a string, served by this process while a thread reads it.
+}
+
+// Odd menus, served by this process while a thread reads them: the rows as text, or the error.
+TEST_F(Leiste, SeltsameMenues) {
+  static std::string layout;
   static const auto* knoten = g_dbus_node_info_new_for_xml(
       R"x(<node><interface name="com.canonical.dbusmenu"><method name="GetLayout">
       <arg type="i" direction="in"/><arg type="i" direction="in"/><arg type="as" direction="in"/>
@@ -103,43 +91,51 @@ TEST_F(Leistenbeobachter, NimmtBusnamenNenntSeineEigenschaftenUndKaputteAntworte
   static const GDBusInterfaceVTable tabelle{
       +[](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*, GVariant*,
           GDBusMethodInvocation* aufruf, gpointer) {
-        g_dbus_method_invocation_return_value(
-            aufruf, g_variant_new_parsed("(uint32 1, (0, @a{sv} {}, [<'kaputt'>]))"));
+        GVariant* wert = g_variant_parse(nullptr, layout.c_str(), nullptr, nullptr, nullptr);
+        g_dbus_method_invocation_return_value(aufruf, wert);
+        if (wert) g_variant_unref(wert);
       },
       nullptr,
       nullptr,
       {}};
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  const auto objekt = g_dbus_connection_register_object(bus, "/Kaputt", knoten->interfaces[0], &tabelle,
+  const auto objekt = g_dbus_connection_register_object(bus, "/Menue", knoten->interfaces[0], &tabelle,
                                                         nullptr, nullptr, nullptr);
-  auto antwort =
-      std::async(std::launch::async, menueLesen, g_dbus_connection_get_unique_name(bus), "/Kaputt");
-  kontextLaufen(10s, [&] { return antwort.wait_for(0s) == std::future_status::ready; });
-  const auto menue = antwort.get();
-  EXPECT_TRUE(menue.zeilen.empty());
-  EXPECT_NE(menue.fehler.find("hat den Typ s"), std::string::npos) << menue.fehler;
+  for (const auto& [zeilen, soll] : std::vector<std::pair<std::string, std::string>>{
+           {"<'kaputt'>", "Zeile 0 hat den Typ s"},
+           {"<(1, {'label': <'_A__b'>, 'toggle-type': <'radio'>, 'toggle-state': <1>, 'shortcut': "
+            "<[['Control', 'q']]>}, @av [])>, <(2, {'visible': <false>}, @av [])>, <(3, {'enabled': "
+            "<false>, 'toggle-type': <'checkmark'>, 'toggle-state': <-1>}, @av [])>, <(4, {'type': "
+            "<'separator'>}, @av [])>",
+            "[x] A_b <Control+q>\n(aus) [ ] \n---\n"}}) {
+    layout = "(uint32 1, (0, @a{sv} {}, [" + zeilen + "]))";
+    auto antwort =
+        std::async(std::launch::async, menueLesen, g_dbus_connection_get_unique_name(bus), "/Menue");
+    kontextLaufen(10s, [&] { return antwort.wait_for(0s) == std::future_status::ready; });
+    const auto menue = antwort.get();
+    EXPECT_NE((zeilenAlsText(menue.zeilen) + menue.fehler).find(soll), std::string::npos)
+        << zeilen << "\n"
+        << menue.fehler << zeilenAlsText(menue.zeilen);
+    EXPECT_TRUE(menue.fehler.empty() != menue.zeilen.empty()) << zeilen;
+  }
   g_dbus_connection_unregister_object(bus, objekt);
   g_object_unref(bus);
 }
 
-TEST_F(Leistenprogramm, ZeigtMenueUndSpeichertBildschirm) {
+TEST_F(Leiste, ProgrammZeigtMenueUndSpeichertBildschirm) {
   ASSERT_TRUE(bisZu(5s, [] { return gtk_init_check(nullptr, nullptr); })) << "a busy Xvfb may refuse a while";
   TempOrdner t;
-  Kindprozess probe({{TW_PROBE, t.pfad()}});
-  ASSERT_TRUE(probeBereit(probe)) << probe.fehler();
+  Probe probe(t);
   Kindprozess leiste(
       {{TW_LEISTE, "--bild", t / "bild.png", "--text", t / "menue.txt", "--warten-auf", "Zählen"}});
   ASSERT_TRUE(bisZu(30s, [&] { return leiste.ausgabe().find('\n') != std::string::npos; }))
       << leiste.fehler() << probe.fehler();
   EXPECT_EQ(leiste.ausgabe(), "bild: " + (t / "bild.png").string() + "\n");
-  std::ostringstream text;
-  text << std::ifstream(t / "menue.txt").rdbuf();
-  EXPECT_EQ(text.str(), probeMenue);
+  EXPECT_EQ(rohLesen(t / "menue.txt", 1000), "(aus) Stand: bereit\n---\n[x] Automatisch starten\nZählen\n");
   GdkPixbuf* bild = gdk_pixbuf_new_from_file((t / "bild.png").c_str(), nullptr);
   ASSERT_TRUE(bild);
-  GdkWindow* wurzel = gdk_get_default_root_window();
-  EXPECT_EQ(gdk_pixbuf_get_width(bild), gdk_window_get_width(wurzel));
-  EXPECT_EQ(gdk_pixbuf_get_height(bild), gdk_window_get_height(wurzel));
+  EXPECT_EQ(gdk_pixbuf_get_width(bild), gdk_window_get_width(gdk_get_default_root_window()));
+  EXPECT_EQ(gdk_pixbuf_get_height(bild), gdk_window_get_height(gdk_get_default_root_window()));
   g_object_unref(bild);
   ::kill(leiste.pid(), SIGTERM);
   EXPECT_TRUE(endeteMit(leiste.warten(10s), 0)) << leiste.fehler();
