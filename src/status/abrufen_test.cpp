@@ -123,13 +123,5 @@ TEST(Abrufen, GibtMitStatusNullAuf) {
   EXPECT_LE(std::max(stummDauer, tropfDauer), std::chrono::milliseconds(5500));
 }
 
-TEST(Abrufen, VieleThreadsZugleich) {
-  RohServer s(jsonOk);
-  std::vector<std::future<Antwort>> laeufe;
-  for (int i = 0; i < 16; ++i)
-    laeufe.push_back(std::async(std::launch::async, [&s] { return abrufen(url(s)); }));
-  for (auto& l : laeufe) EXPECT_TRUE(l.get().json);
-}
-
 }  // namespace
 }  // namespace tw

@@ -208,8 +208,8 @@ TEST_F(Sammeln, TresorlageAllerEigenenSeiten) {
   }
 }
 
-// Six pages that never answer and hostile ones cost one time limit, not one
-// each. The answers count in list order: an old version after silence
+// Six pages that never answer and a trickling one cost one time limit, not
+// one each. The answers count in list order: an old version after silence
 // replaces "älter", and a page without a version after it sets it again.
 TEST_F(Sammeln, HaengendeUndFeindlicheSeitenKostenEineFrist) {
   int pid = 100;
@@ -219,11 +219,6 @@ TEST_F(Sammeln, HaengendeUndFeindlicheSeitenKostenEineFrist) {
   instanz(pid++, roh("", RohServer::Art::troepfeln));
   instanz(pid++, roh(zustandsAntwort(R"({"fassung":"1.6.0"})")));
   instanz(pid++, roh(zustandsAntwort(R"({"fassung":[1],"tresor":{},"restminuten":"1"})")));
-  instanz(pid++, roh(httpAntwort(307, "text/plain", "", "Location: " + erste.adresse() + "\r\n")));
-  const std::string tief = R"({"fassung":"1.6.0","a":)" + std::string(10000, '[') + std::string(10000, ']');
-  instanz(pid++, roh(zustandsAntwort(tief + "}")));
-  instanz(pid++, roh(zustandsAntwort(R"({"fassung":"1.6.0","x":")" + std::string(50 << 20, 'x') + "\"}")));
-  instanz(pid++, roh(zustandsAntwort("{\"fassung\":\"1.6.0\xff\"}")));
   const RohServer& letzte = roh(zustandsAntwort(R"({"fassung":"1.7.2","tresor":"offen","restminuten":7})"));
   instanz(pid++, letzte);
 
@@ -250,20 +245,17 @@ TEST_F(Sammeln, StatusbefehlZeigtWasDasProgrammSieht) {
   ASSERT_TRUE(endeteMit(befehl.warten(10s), 0)) << befehl.fehler();
   const auto json = nlohmann::json::parse(befehl.ausgabe());
   EXPECT_TRUE(json["adresse"].get<std::string>().starts_with("https://"));
-  EXPECT_EQ(json["programmLaeuft"], true);
-  EXPECT_EQ(json["programmPid"], programm->pid());
-  EXPECT_EQ(json["tresor"], "leer");
-  EXPECT_TRUE(json["restminuten"].is_null());
-  EXPECT_EQ(json["fremdeFassung"], "1.6.0");
-  EXPECT_EQ(json["programmVeraltet"], false);
-  EXPECT_EQ(json["selbstVeraltet"], false);
+  const nlohmann::json soll = {{"programmLaeuft", true},   {"programmPid", programm->pid()},
+                               {"tresor", "leer"},         {"restminuten", nullptr},
+                               {"fremdeFassung", "1.6.0"}, {"programmVeraltet", false},
+                               {"selbstVeraltet", false},  {"aktiv", true}};
+  for (const auto& [feld, wert] : soll.items()) EXPECT_EQ(json[feld], wert) << feld;
   ASSERT_EQ(json["seiten"].size(), 2u);
   EXPECT_EQ(Url::aus(json["seiten"][0].get<std::string>())->port(), std::stoi(*q.port));
   EXPECT_EQ(json["eigeneSeiten"], nlohmann::json::array({json["seiten"][0]}));
   const auto instanzSeite = Url::aus(json["seiten"][1].get<std::string>());
   EXPECT_EQ(json["claudePorts"], nlohmann::json::array({*instanzSeite->port()}));
   EXPECT_EQ(instanzSeite->pfad(), "/t/k.1~-_!$&'()*+,:=@/");
-  EXPECT_EQ(json["aktiv"], true);
 
   Kindprozess falsch(Start{{TW_STATUS, "--gibts-nicht"}});
   EXPECT_TRUE(endeteMit(falsch.warten(10s), 2));

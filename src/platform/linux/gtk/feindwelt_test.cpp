@@ -4,7 +4,6 @@
 // Its pace is read from outside, at an honest page that every refresh asks.
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -14,12 +13,7 @@
 #include <random>
 #include <thread>
 
-#include "beobachter.h"
-#include "eintrag.h"
-#include "helfer/eigener_bus.h"
-#include "helfer/kindprozess.h"
-#include "helfer/roh_server.h"
-#include "menue.h"
+#include "helfer/appwelt.h"
 
 namespace tw {
 namespace {
@@ -43,25 +37,6 @@ long speicherMb(pid_t pid, std::string_view feld) {
   return -1;
 }
 void spitzeZuruecksetzen(pid_t pid) { std::ofstream("/proc/" + std::to_string(pid) + "/clear_refs") << "5"; }
-
-// A keyring on a bus of the test's own, where the tray watcher lives too.
-struct Schluesselbund {
-  TempOrdner ort;
-  std::optional<Kindprozess> daemon;
-  Schluesselbund() {
-    eigenerBus();
-    fs::create_directories(ort / "daten");
-    fs::create_directories(ort / "laufzeit");
-    daemon.emplace(Start{
-        {"/bin/sh", "-c",
-         "printf %s testwort | exec gnome-keyring-daemon --foreground --unlock "
-         "--components=secrets"},
-        {{"XDG_DATA_HOME", (ort / "daten").string()}, {"XDG_RUNTIME_DIR", (ort / "laufzeit").string()}}});
-    Kindprozess(
-        {{"/usr/bin/env", "gdbus", "wait", "--session", "--timeout", "10", "org.freedesktop.secrets"}})
-        .warten(15s);
-  }
-};
 
 // When the honest page was asked for the state: one arrival per refresh.
 struct Takt {
@@ -91,21 +66,19 @@ struct Takt {
   }
 };
 
-TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
-  Schluesselbund bund;
-  leiste::Beobachter beobachter;
-  ASSERT_TRUE(beobachter.bereit()) << beobachter.fehler();
-  TempOrdner welt;
-  const fs::path zustand = welt / "zustand", heim = welt / "heim", konfig = heim / ".config/geld-bote-demo";
+struct Feindwelt : Schluesselbundort, Schale {};
+
+TEST_F(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
+  const fs::path konfig = heim / ".config/geld-bote-demo";
   fs::create_directories(zustand / "instanzen");
   fs::create_directories(konfig);
 
   RohServer ehrlich(json(zu)), programmseite(json(zu));
   // Named only by a redirect or by a file of a process that is not ours: never to be asked anything.
   RohServer ziel(json(zu)), koeder(json(zu));
-  Kindprozess programm(unserer()), zeuge(unserer()), feind(unserer()), feind2(unserer());
+  Kindprozess tunnel(unserer()), zeuge(unserer()), feind(unserer()), feind2(unserer());
   Kindprozess fremd({{"/bin/sleep", "900"}});
-  const auto port = [&](const Kindprozess& p) {
+  const auto portDatei = [&](const Kindprozess& p) {
     return zustand / "instanzen" / (std::to_string(p.pid()) + ".port");
   };
   const auto ablegen = [](const fs::path& datei, std::string_view text) {
@@ -113,13 +86,13 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
     dateiSchreiben(datei, text);
   };
   const auto ordnen = [&] {
-    ablegen(zustand / "tunnel.pid", std::to_string(programm.pid()));
+    ablegen(zustand / "tunnel.pid", std::to_string(tunnel.pid()));
     ablegen(konfig / "token", "t0ken");
     ablegen(zustand / "seite.schluessel", "s3ite");
     fs::remove_all(zustand / "tunnel.adresse");
-    ablegen(port(zeuge), std::to_string(ehrlich.port()));
-    ablegen(port(fremd), std::to_string(koeder.port()));
-    for (const auto* p : {&feind, &feind2}) fs::remove_all(port(*p));
+    ablegen(portDatei(zeuge), std::to_string(ehrlich.port()));
+    ablegen(portDatei(fremd), std::to_string(koeder.port()));
+    for (const auto* p : {&feind, &feind2}) fs::remove_all(portDatei(*p));
   };
   ordnen();
 
@@ -129,7 +102,7 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
       const Kindprozess* besitzer[] = {&feind, &feind2};
       for (std::size_t i = 0; i < arten.size(); ++i) {
         seiten.push_back(std::make_unique<RohServer>(arten[i].first, arten[i].second));
-        ablegen(port(*besitzer[i]), std::to_string(seiten.back()->port()));
+        ablegen(portDatei(*besitzer[i]), std::to_string(seiten.back()->port()));
       }
     };
   };
@@ -143,7 +116,7 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
   const auto alleDateien = [&](std::function<void(const fs::path&)> machen) {
     return [&, machen] {
       for (const fs::path& d : {zustand / "tunnel.pid", zustand / "tunnel.adresse",
-                                zustand / "seite.schluessel", konfig / "token", port(feind)}) {
+                                zustand / "seite.schluessel", konfig / "token", portDatei(feind)}) {
         fs::remove_all(d);
         machen(d);
       }
@@ -185,21 +158,14 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
       {"1 MB Müll", alleDateien([&](const fs::path& d) { dateiSchreiben(d, muell); }), true},
   };
 
-  Kindprozess app(
-      {.argumente = {TW_IM_BUENDEL},
-       .umgebung = {{"HOME", heim.string()},
-                    {"XDG_CONFIG_HOME", (heim / ".config").string()},
-                    {"GELD_BOTE_ZUSTAND", zustand.string()},
-                    {"GELD_BOTE_PORT", std::to_string(programmseite.port())},
-                    // Memory the sanitizer keeps back after freeing would hide what the app holds.
-                    {"ASAN_OPTIONS", std::string(getenv("ASAN_OPTIONS") ?: "") + ":quarantine_size_mb=1"}}});
+  port = std::to_string(programmseite.port());
+  Start start = app();
+  // Memory the sanitizer keeps back after freeing would hide what the app holds.
+  start.umgebung["ASAN_OPTIONS"] = std::string(getenv("ASAN_OPTIONS") ?: "") + ":quarantine_size_mb=1";
   Takt takt(ehrlich);
-  // The watcher answers the app's registration only while the test runs the bus.
-  std::optional<leiste::Eintrag> eintrag;
-  ASSERT_TRUE(leiste::kontextLaufen(20s, [&] {
-    if (!beobachter.eintraege().empty()) eintrag = beobachter.eintraege().front();
-    return eintrag && takt.anzahl() >= 3;
-  })) << app.fehler();
+  starten(start);
+  Kindprozess& app = *programm;
+  ASSERT_TRUE(leiste::kontextLaufen(20s, [&] { return takt.anzahl() >= 3; })) << app.fehler();
   const long grundRss = speicherMb(app.pid(), "VmRSS");
 
   for (const Phase& phase : phasen) {
@@ -225,27 +191,10 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
   // The passphrase goes to the pages of the last refresh.
   const std::size_t vorher = takt.anzahl();
   leiste::kontextLaufen(20s, [&] { return takt.anzahl() >= vorher + 2; });
-  const std::string menuePfad = leiste::eintragLesen(*eintrag).menuePfad;
-  std::optional<leiste::Zeile> zeile;
-  ASSERT_TRUE(leiste::kontextLaufen(20s, [&] {
-    for (const auto& z : leiste::menueLesen(eintrag->bus, menuePfad).zeilen)
-      if (z.sichtbar && z.titel == "Tresor entsperren …") zeile = z;
-    return zeile.has_value();
-  }));
-  EXPECT_EQ(leiste::klicken(eintrag->bus, menuePfad, zeile->id), "");
-  std::string fenster;
-  ASSERT_TRUE(bisZu(20s, [&] {
-    Kindprozess suche({{"/usr/bin/env", "xdotool", "search", "--onlyvisible", "--pid",
-                        std::to_string(app.pid()), "--classname", "^taler-wacht$"}});
-    fenster = endeteMit(suche.warten(5s), 0) ? suche.ausgabe().substr(0, suche.ausgabe().find('\n')) : "";
-    return !fenster.empty();
-  }));
+  klicken("Tresor entsperren …");
   // "type" takes every argument after it as text, so the Return goes separately.
-  for (std::string taste : {"type", "key"}) {
-    Kindprozess tasten({{"/usr/bin/env", "xdotool", "windowfocus", "--sync", fenster, taste,
-                         taste == "type" ? passphrase : "Return"}});
-    ASSERT_TRUE(endeteMit(tasten.warten(20s), 0)) << tasten.fehler();
-  }
+  tippen({"type", passphrase});
+  tippen({"key", "Return"});
   const auto erhalten = [&](const RohServer& s) {
     for (const auto& a : s.anfragen())
       if (a.find("passphrase=" + passphrase) != std::string::npos) return true;
@@ -256,8 +205,7 @@ TEST(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
   EXPECT_EQ(ziel.anfragen().size(), 0u) << ziel.anfragen().front();
   EXPECT_EQ(koeder.anfragen().size(), 0u) << koeder.anfragen().front();
 
-  ::kill(app.pid(), SIGTERM);
-  EXPECT_TRUE(endeteMit(app.warten(10s), 0)) << app.fehler();
+  beenden(app);
   EXPECT_EQ(app.fehler().find("Sanitizer"), std::string::npos) << app.fehler();
   EXPECT_EQ(app.fehler().find(passphrase), std::string::npos);
 }
