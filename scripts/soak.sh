@@ -248,17 +248,9 @@ app=
 for pid in $(programm_pid) $(instanz_pids) "${aeltere[@]}"; do kill "$pid" 2>/dev/null || true; done
 for pid in "${helfer[@]}"; do kill "$pid" 2>/dev/null || true; done
 for pid in "${helfer[@]}" "${aeltere[@]}"; do wait "$pid" 2>/dev/null || true; done
-sleep 1
-uebrig=0
-for eintrag in /proc/[0-9]*; do
-  pid=${eintrag#/proc/}
-  [ "$pid" = $$ ] || [ "$pid" = "$BASHPID" ] && continue
-  case $(cat "$eintrag/comm" 2>/dev/null) in Xvfb | gnome-keyring-d) continue ;; esac
-  if grep -qzx "TW_TESTWELT=$TW_TESTWELT" "$eintrag/environ" 2>/dev/null; then
-    echo "left behind: $pid $(tr '\0' ' ' <"$eintrag/cmdline" 2>/dev/null)" >&2
-    uebrig=1
-  fi
-done
-[ "$uebrig" -eq 0 ] && echo "no zombie, no process left behind"
 grep -q "Sanitizer" "$protokolle/app.log" && { grep -A20 "Sanitizer" "$protokolle/app.log" >&2; fehler=1; }
-exit $((fehler | uebrig))
+[ "$fehler" -eq 0 ] && echo "no zombie, the app ended in order"
+# Processes left behind are found by the world itself (scripts/testumgebung.sh) once this ends;
+# the servers just signalled get a moment to go.
+sleep 1
+exit "$fehler"
