@@ -51,13 +51,24 @@ TEST(Serversteuerung, StartenUndAutostartRufenDasSkriptDesBuendels) {
     w.steuerung->autostartUmschalten();
     EXPECT_EQ(rohLesen(aufruf, 1000), "--autostart-an\nstill-ok\n");
   }
+  // ... or once it has run too long.
+  Echtwelt w;
+  ProtokollMitschnitt protokoll;
+  const fs::path ressourcen = w.ordner / "Taler Wacht.app/Contents/Resources";
+  fs::create_directories(ressourcen);
+  dateiSchreiben(ressourcen / "starten", "echo $$ > \"$0.pid\"; exec sleep 60\n");
+  w.fund.skript = ressourcen / "starten";
+  w.starten().autostartUmschalten();
+  EXPECT_EQ(protokoll.zeilen(), std::vector<std::string>{"Taler Wacht: Startskript läuft nach 5 s noch — nicht länger gewartet"});
+  if (const auto pid = lesen(ressourcen / "starten.pid")) ::kill(std::stoi(*pid), SIGKILL);
 }
 
 TEST(Serversteuerung, AnhaltenUndBeendenTreffenNurUnserProgramm) {
   for (const std::string tresor : {"offen", "zu"}) {
     ProtokollMitschnitt protokoll;
     RohServer eins(httpAntwort(200, "application/json", "{}")),
-        zwei(httpAntwort(200, "application/json", "{}"));
+        zwei(httpAntwort(200, "application/json", "{}")),
+        still(httpAntwort(200, "application/json", "{}"), RohServer::Art::postSchweigt);
     Echtwelt w;
     // The stand-in server as a process of ours, with its files in the test's folder.
     Kindprozess programm({.argumente = {TW_GELD_BOTE, "--instanz", "--port", "0"},
@@ -71,7 +82,7 @@ TEST(Serversteuerung, AnhaltenUndBeendenTreffenNurUnserProgramm) {
     EXPECT_EQ(protokoll.zeilen().size(), 1u);
 
     Zustand z = laufend(tresor, programm.pid());
-    z.seiten = {*Url::aus(eins.adresse("/t/k/")), *Url::aus(zwei.adresse("/"))};
+    z.seiten = {*Url::aus(eins.adresse("/t/k/")), *Url::aus(still.adresse("/")), *Url::aus(zwei.adresse("/"))};
     w.runde(z);
     w.steuerung->beenden();
     w.schleife.hintergrundAbarbeiten();
@@ -80,6 +91,13 @@ TEST(Serversteuerung, AnhaltenUndBeendenTreffenNurUnserProgramm) {
     EXPECT_EQ(w.anwendung.anfragen, 1);
     EXPECT_TRUE(endeteMit(programm.warten(10s), 0));
     const bool offen = tresor == "offen";
+    // A page that never confirmed its lock is named before the end, and only then.
+    EXPECT_EQ(w.dialoge.hinweise.size(), offen ? 1u : 0u);
+    EXPECT_EQ(still.anfragen().size(), offen ? 1u : 0u);
+    if (offen) {
+      EXPECT_EQ(w.dialoge.hinweise[0].nachricht, "Der Tresor ließ sich nicht überall sperren");
+      EXPECT_EQ(protokoll.zeilen().back(), "Taler Wacht: beim Beenden nicht gesperrt: 1 Seite(n) ohne Bestätigung");
+    }
     ASSERT_EQ(eins.anfragen().size(), offen ? 1u : 0u);
     ASSERT_EQ(zwei.anfragen().size(), offen ? 1u : 0u);
     if (!offen) continue;

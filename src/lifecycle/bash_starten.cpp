@@ -8,7 +8,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <future>
+#include <memory>
 #include <thread>
+
+#include "app/protokoll.h"
 
 extern char** environ;
 
@@ -43,16 +47,19 @@ std::optional<std::string> bashStarten(const std::filesystem::path& skript,
   posix_spawnattr_destroy(&attribute);
   if (fehler != 0) return std::string(std::strerror(fehler));
 
-  const auto ernten = [pid] {
+  // Reaped when it ends, so that it leaves no zombie, also when nobody waits any more.
+  auto ende = std::make_shared<std::promise<void>>();
+  auto beendet = ende->get_future();
+  std::thread([pid, ende] {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-  };
-  if (warten) {
-    ernten();
-  } else {
-    // Not tracked, but reaped when it ends, so that it leaves no zombie.
-    std::thread(ernten).detach();
+    ende->set_value();
+  }).detach();
+  // A script that hangs must not freeze the menu that waits for it.
+  if (warten && beendet.wait_for(laengstesWarten) == std::future_status::timeout) {
+    protokollieren("Startskript läuft nach " + std::to_string(laengstesWarten.count()) +
+                   " s noch — nicht länger gewartet");
   }
   return std::nullopt;
 }

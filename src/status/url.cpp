@@ -94,4 +94,10 @@ Url Url::mitFragment(std::string_view fragment) const {
   return mitTeil(CURLUPART_FRAGMENT, std::string(fragment), CURLU_URLENCODE);
 }
 
+std::string schemaUndHost(std::string_view adresse) {
+  const auto url = Url::aus(adresse);
+  if (!url) return "?";
+  return url->schema() + "://" + url->host();
+}
+
 }  // namespace tw

@@ -42,4 +42,8 @@ class Url {
   bool schlicht_ = true;
 };
 
+// What a log line may tell of an outside address: scheme and host, no path
+// or query that could carry a token; "?" when it does not parse.
+std::string schemaUndHost(std::string_view adresse);
+
 }  // namespace tw

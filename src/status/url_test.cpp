@@ -31,6 +31,9 @@ TEST(Url, TeileWieGeschrieben) {
   EXPECT_EQ(u("http://h/a?x=1").mitKomponente("b c/d").text(), "http://h/a/b%20c%2fd?x=1");
   EXPECT_EQ(seite.mitKomponente("chatbots").mitFragment("chatgpt").text(),
             "http://127.0.0.1:8858/t/abc/chatbots#chatgpt");
+  // A log line names no path, query or user that could carry a token.
+  EXPECT_EQ(schemaUndHost("https://nutzer:pw@bank.example/t/geheim?token=x#y"), "https://bank.example");
+  EXPECT_EQ(schemaUndHost("kein schema"), "?");
 }
 
 TEST(Seitenregeln, LoopbackUndLokaleSeite) {

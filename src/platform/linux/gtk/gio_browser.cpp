@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include "app/protokoll.h"
+#include "status/url.h"
 
 namespace tw {
 
@@ -14,7 +15,7 @@ void GioBrowser::oeffnen(const std::string& adresse) {
       anzeige ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(anzeige)) : nullptr;
   GError* fehler = nullptr;
   if (!g_app_info_launch_default_for_uri(adresse.c_str(), kontext, &fehler)) {
-    protokollieren("Browser öffnet " + adresse + " nicht: " + fehler->message);
+    protokollieren("Browser öffnet " + schemaUndHost(adresse) + " nicht: " + fehler->message);
     g_error_free(fehler);
   }
   if (kontext) g_object_unref(kontext);
