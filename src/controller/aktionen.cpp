@@ -37,7 +37,7 @@ void Steuerung::ausblenden() {
       zustand_.tresor == "offen"
           ? "Der Tresor bleibt offen, alles läuft weiter — nur das Symbol verschwindet. "
           : "Alles läuft weiter, nur das Symbol verschwindet. ";
-  const Wahl wahl = o_.dialoge.zeigen(Hinweis{.nachricht = "Nur das Symbol ausblenden?",
+  const Wahl wahl = wache_.zeigen(Hinweis{.nachricht = "Nur das Symbol ausblenden?",
                                               .text = anfang + zurueckHinweis(),
                                               .knoepfe = {"Ausblenden", "Abbrechen"},
                                               .kaestchen = "Nicht mehr fragen"});
@@ -58,7 +58,7 @@ void Steuerung::beendenKlick() {
             ") und kann bis zum nächsten Entsperren keine Bankdaten abrufen. ";
   }
   if (text.empty()) return beenden();
-  const Wahl wahl = o_.dialoge.zeigen(Hinweis{.nachricht = "Taler Wacht beenden?",
+  const Wahl wahl = wache_.zeigen(Hinweis{.nachricht = "Taler Wacht beenden?",
                                               .text = text + zurueckHinweis(),
                                               .knoepfe = {"Beenden", "Abbrechen"}});
   if (wahl.knopf == ersterKnopf) beenden();
@@ -67,7 +67,7 @@ void Steuerung::beendenKlick() {
 void Steuerung::zuruecksetzenKlick() {
   const auto fund = dienste_.skriptSuchen();
   if (!fund.skript) return;
-  const Wahl wahl = o_.dialoge.zeigen(Hinweis{
+  const Wahl wahl = wache_.zeigen(Hinweis{
       .nachricht = "Alles von diesem Computer entfernen?",
       .text =
           "Weg sind: der Tresor mit allen Bankzugängen, die Geräteerkennung Deiner Banken, die Einträge in "
@@ -77,7 +77,8 @@ void Steuerung::zuruecksetzenKlick() {
           std::string(webAdresse) + ".",
       .knoepfe = {"Abbrechen", "Alles entfernen"},
       .kritisch = true,
-      .ersterAufEscape = true});
+      .ersterAufEscape = true,
+      .ohneVorgabe = true});
   if (wahl.knopf == ersterKnopf + 1) skriptRufen(*fund.skript, {"--zuruecksetzen"}, false);
 }
 

@@ -46,15 +46,38 @@ void Steuerung::anhalten() {
 }
 
 void Steuerung::beenden() {
-  const auto seiten = zustand_.tresor == "offen" ? zustand_.seiten : std::vector<Url>{};
+  if (endet_) return;
+  endet_ = true;
+  // Whatever else was asked meanwhile is answered by the quit.
+  wache_.alleSchliessen();
+  std::vector<Url> sperren;
+  if (zustand_.tresor == "offen")
+    for (const auto& seite : zustand_.seiten) sperren.push_back(seite.mitKomponente("sperren"));
   const pid_t pid = zustand_.programmLaeuft ? zustand_.programmPid : 0;
   // Only copies travel to the background; the controller is touched again on the main loop.
-  o_.schleife.imHintergrund(Dringlichkeit::nutzer, [seiten, pid, beender = dienste_.unserenBeenden,
-                                                    &schleife = o_.schleife, &anwendung = o_.anwendung] {
-    for (const auto& seite : seiten) abrufen(seite.mitKomponente("sperren"), "POST");
+  o_.schleife.imHintergrund(Dringlichkeit::nutzer, [this, sperren, pid, beender = dienste_.unserenBeenden,
+                                                    &schleife = o_.schleife] {
+    // All at once: a page that hangs costs one time limit, not one per page.
+    std::size_t nichtGesperrt = 0;
+    for (const auto& antwort : alleAbrufen(sperren, "POST")) nichtGesperrt += antwort.status != 200;
     if (pid > 0) beender(pid);
-    schleife.posten([&anwendung] { anwendung.beendenAnfragen(); });
+    schleife.posten([this, nichtGesperrt] { beendenAbschliessen(nichtGesperrt); });
   });
+}
+
+void Steuerung::beendenAbschliessen(std::size_t nichtGesperrt) {
+  if (nichtGesperrt > 0) {
+    // The quit promised a locked vault: a page that did not confirm is no success.
+    protokollieren("beim Beenden nicht gesperrt: " + std::to_string(nichtGesperrt) +
+                   " Seite(n) ohne Bestätigung");
+    wache_.letztesWort(Hinweis{
+        .nachricht = "Der Tresor ließ sich nicht überall sperren",
+        .text = "Ein Programm auf diesem Rechner hat die Sperre nicht bestätigt — dort kann der Tresor "
+                "noch offen sein. Taler Wacht wird trotzdem beendet.",
+        .knoepfe = {"Beenden"},
+        .kritisch = true});
+  }
+  o_.anwendung.beendenAnfragen();
 }
 
 }  // namespace tw

@@ -41,11 +41,13 @@ Steuerungsdienste programmDienste(std::vector<std::string> argumente) {
 Steuerung::Steuerung(Oberflaeche oberflaeche, Steuerungsdienste dienste)
     : o_(oberflaeche),
       dienste_(std::move(dienste)),
-      fenster_(o_.web, o_.dialoge, o_.browser, o_.schleife,
+      wache_(o_.dialoge),
+      fenster_(o_.web, wache_, o_.browser, o_.schleife,
                Fensterorte{.konfigOrdner = dienste_.konfigOrdner,
                            .zustandOrdner = dienste_.zustandOrdner,
                            .titel = dienste_.buendelName,
-                           .seiteModus = hatArgument("--seite")}) {
+                           .seiteModus = hatArgument("--seite"),
+                           .heim = heim()}) {
   // The window lives inside the controller, so it never outlives what it calls.
   fenster_.tresorOffen = [this] { return std::pair(zustand_.tresor == "offen", zustand_.restminuten); };
   fenster_.sperren = [this] { tresorSperren(); };
@@ -74,7 +76,11 @@ void Steuerung::applicationDidFinishLaunching() {
   }
 }
 
-void Steuerung::applicationWillTerminate() { dienste_.aufraeumen(); }
+void Steuerung::applicationWillTerminate() {
+  // An alert left open would keep its nested loop, and with it the app, alive.
+  wache_.alleSchliessen();
+  dienste_.aufraeumen();
+}
 
 void Steuerung::aktualisieren() {
   if (sammeltGerade_) {
@@ -98,6 +104,8 @@ void Steuerung::zurueckgeben(Zustand neu) {
     nachholen_ = false;
     o_.schleife.posten([this] { aktualisieren(); });
   }
+  // Quitting: the menu keeps showing the state, nothing else acts any more.
+  if (endet_) return zeichnen();
   // A vault that is not set up never keeps a remembered passphrase.
   if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund))
     passphraseVergessen(o_.schluesselbund);
@@ -148,6 +156,7 @@ void Steuerung::zeichnen() {
 }
 
 void Steuerung::ausfuehren(Aktion aktion) {
+  if (endet_) return;
   switch (aktion) {
     case Aktion::keine:
       break;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "controller/dialogwache.h"
 #include "lifecycle/skriptsuche.h"
 #include "platform/anwendung.h"
 #include "platform/browser.h"
@@ -86,7 +87,10 @@ class Steuerung {
   void neuStarten();
   void neuStartenKlick() { neuStarten(); }
   void anhalten();
+  // Locks every page that reported "offen", stops the program and ends the app;
+  // from here on no dialog answers and no watcher acts.
   void beenden();
+  bool endetGerade() const { return endet_; }
 
   // Address, hide, quit, removal and autostart.
   bool neueAdresse() const;
@@ -119,7 +123,9 @@ class Steuerung {
 
  private:
   void zurueckgeben(Zustand neu);
-  void entsperrenBeantwortet(bool ok, bool beantwortet);
+  // `gemerkte`: the remembered passphrase was tried, so a refusal forgets it.
+  void entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte);
+  void beendenAbschliessen(std::size_t nichtGesperrt);
   void anhaltenUnd(Dauer frist, std::function<void()> danach);
   bool hatArgument(std::string_view argument) const;
   std::filesystem::path konfigDatei(std::string_view name) const { return dienste_.konfigOrdner / name; }
@@ -127,6 +133,7 @@ class Steuerung {
   Oberflaeche o_;
   Steuerungsdienste dienste_;
 
+  Dialogwache wache_;  // before the window, which shows its notice through it
   Fenster fenster_;
   Zustand zustand_;
   bool sammeltGerade_ = false;
@@ -134,6 +141,7 @@ class Steuerung {
   std::optional<WeckerId> uhr_;
   bool ersterDurchlauf_ = true;
   bool ersetztGerade_ = false;
+  bool endet_ = false;
   std::int64_t ohneAntwort_ = 0;
   std::optional<Zeitpunkt> leerSeit_;
 };

@@ -40,9 +40,13 @@ void Steuerung::tresorEntsperren() {
     passphraseErfragen(std::nullopt);
     return;
   }
+  // The confirmation is a dialog too: one at a time.
+  if (!wache_.frei()) return;
+  wache_.belegen();
   o_.besitzer.besitzerBestaetigen(
       std::string(bestaetigungsGrund), [this](bool bestaetigt, std::shared_ptr<Besitzerkontext> kontext) {
-        if (!bestaetigt) return;
+        wache_.freigeben();
+        if (!bestaetigt || endet_) return;
         // The read may show the keyring's own unlock prompt: off the main loop.
         o_.schleife.imHintergrund(
             Dringlichkeit::nutzer,
@@ -50,7 +54,7 @@ void Steuerung::tresorEntsperren() {
               auto passphrase = passphraseLesen(bund, kontext.get());
               if (!passphrase) return;
               const Ergebnis e = senden(seiten, *passphrase);
-              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet); });
+              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, true); });
             });
       });
 }
@@ -61,12 +65,13 @@ void Steuerung::passphraseErfragen(std::optional<std::string> hinweis) {
                  .knoepfe = {"Entsperren", "Abbrechen"},
                  .tresorBild = true,
                  .kaestchen = "Im Schlüsselbund merken — künftig Fingerabdruck oder Anmeldepasswort"};
-  Eingabe eingabe = o_.dialoge.passphraseFragen(dialog);
+  Eingabe eingabe = wache_.passphraseFragen(dialog);
   if (eingabe.knopf != ersterKnopf || eingabe.passphrase.empty()) return;
   entsperrenMit(std::move(eingabe.passphrase), eingabe.kaestchen);
 }
 
 void Steuerung::entsperrenMit(Geheimnis passphrase, bool merken) {
+  // The pages of the moment of the answer, not of the moment the dialog opened.
   o_.schleife.imHintergrund(Dringlichkeit::nutzer,
                             [this, seiten = zustand_.seiten, merken,
                              passphrase = std::make_shared<Geheimnis>(std::move(passphrase)),
@@ -75,12 +80,18 @@ void Steuerung::entsperrenMit(Geheimnis passphrase, bool merken) {
                               // Stored here rather than on the main loop: the keyring may ask to be unlocked
                               // first.
                               if (e.ok && merken) passphraseMerken(bund, *passphrase);
-                              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet); });
+                              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, false); });
                             });
 }
 
-void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet) {
+void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte) {
+  if (endet_) return;
   if (ok) {
+    aktualisieren();
+    return;
+  }
+  // Opened some other way meanwhile: there is nothing to ask again.
+  if (zustand_.tresor == "offen") {
     aktualisieren();
     return;
   }
@@ -89,7 +100,8 @@ void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet) {
     passphraseErfragen(std::string(stummerHinweis));
     return;
   }
-  if (passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
+  // Only the passphrase that was tried and refused is forgotten, never one remembered meanwhile.
+  if (gemerkte && passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
   passphraseErfragen(std::string(falscherHinweis));
 }
 

@@ -33,18 +33,24 @@ void Steuerung::chatgptHinweisPruefen() {
   if (!neueAdresse()) return;
   const auto gezeigt = dienste_.zustandOrdner / "menue.adresse.gezeigt";
   if (lesen(gezeigt) == zustand_.adresse) return;
-  // Nothing is recorded before there is a page to show it on.
+  // Nothing is recorded before there is a page to show it on, and the page was shown.
   if (zustand_.eigeneSeiten.empty()) return;
-  schreibenPrivat(zustand_.adresse, gezeigt);
-  fenster_.zeigen(zustand_.eigeneSeiten.front().mitKomponente("chatbots").mitFragment("chatgpt"));
+  fenster_.zeigen(zustand_.eigeneSeiten.front().mitKomponente("chatbots").mitFragment("chatgpt"),
+                  [adresse = zustand_.adresse, gezeigt] { schreibenPrivat(adresse, gezeigt); });
 }
 
 void Steuerung::handzeichenPruefen() {
   const auto datei = dienste_.zustandOrdner / "seite.oeffnen";
   const auto inhalt = lesen(datei);
-  if (!inhalt) return;
-  // Gone before it is acted on, so that each request counts once.
   std::error_code fehler;
+  if (!inhalt) {
+    // A request that cannot be read as text would be read again every 3 seconds.
+    if (std::filesystem::symlink_status(datei, fehler).type() == std::filesystem::file_type::not_found) return;
+    std::filesystem::remove_all(datei, fehler);
+    protokollieren("seite.oeffnen nicht lesbar — gelöscht" + (fehler ? ": " + fehler.message() : ""));
+    return;
+  }
+  // Gone before it is acted on, so that each request counts once.
   std::filesystem::remove(datei, fehler);
   std::optional<Url> seite = Url::aus(*inhalt);
   if (seite && !lokaleSeite(*seite, zustand_.seiten)) {

@@ -13,6 +13,8 @@ namespace tw {
 // The choice names the button by its position: 1000 for the first, 1001 for
 // the second, and so on.
 inline constexpr int ersterKnopf = 1000;
+// No button: the app closed the alert itself, or never showed it.
+inline constexpr int keinKnopf = 0;
 
 struct Hinweis {
   std::string nachricht{};  // the bold first line
@@ -21,8 +23,10 @@ struct Hinweis {
   bool kritisch = false;
   bool tresorBild = false;                 // the vault picture as the icon
   std::optional<std::string> kaestchen{};  // a "do not ask again" check box
-  // Escape answers with the first button, and Return confirms nothing.
+  // Escape answers with the first button.
   bool ersterAufEscape = false;
+  // No default button: Return confirms nothing, not even a focused button.
+  bool ohneVorgabe = false;
 
   bool operator==(const Hinweis&) const = default;
 };
@@ -49,6 +53,11 @@ struct Dialoge {
   // The same alert with a hidden passphrase field above the check box; the
   // field has the focus, Return answers with the first button.
   virtual Eingabe passphraseFragen(const Hinweis& hinweis) = 0;
+  // Brings the app's open alert (or confirmation dialog) to the front.
+  virtual void nachVorne() = 0;
+  // Closes every open alert and confirmation dialog of the app; each answers
+  // keinKnopf (a confirmation: cancelled). Returns at once.
+  virtual void alleSchliessen() = 0;
 };
 
 }  // namespace tw

@@ -229,7 +229,7 @@ struct MultiLoeschen {
 
 }  // namespace
 
-std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls) {
+std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls, std::string_view methode) {
   std::vector<Antwort> antworten(urls.size());
   einmalEinrichten();
   const std::unique_ptr<CURLM, MultiLoeschen> m(curl_multi_init());
@@ -237,7 +237,7 @@ std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls) {
   const Geheimnis ohneFormular;
   std::vector<std::unique_ptr<Anfrage>> anfragen;
   for (const Url& url : urls) {
-    auto& a = anfragen.emplace_back(vorbereiten(url, "GET", ohneFormular));
+    auto& a = anfragen.emplace_back(vorbereiten(url, methode, ohneFormular));
     if (a && curl_multi_add_handle(m.get(), a->h.get()) != CURLM_OK) a.reset();
   }
   // Every transfer ends itself within its own limit; the deadline only guards the loop.

@@ -32,9 +32,9 @@ Antwort abrufen(const Url& url, const Geheimnis& formular);
 // The form body "name=value", encoded, for the call above.
 Geheimnis formular(std::string_view name, const Geheimnis& wert);
 
-// GETs of all `urls` at once, the answers in list order: as long as one request,
-// however many pages hang.
-std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls);
+// Requests (without a form body) to all `urls` at once, the answers in list
+// order: as long as one request, however many pages hang.
+std::vector<Antwort> alleAbrufen(const std::vector<Url>& urls, std::string_view methode = "GET");
 
 // Form encoding of one value: ASCII letters, digits and "-._~" stay, every
 // other byte becomes an upper-case percent-escape.

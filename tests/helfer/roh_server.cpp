@@ -78,16 +78,18 @@ void RohServer::bedienen(int verbindung) {
     std::lock_guard lock(mutex_);
     anfragen_.push_back(anfrage);
   }
+  const Art art = art_ == Art::postSchweigt ? (anfrage.starts_with("POST ") ? Art::schweigen : Art::antworten)
+                                            : art_;
   std::string_view rest = antwort_;
-  if (art_ == Art::troepfeln) rest = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
-  while (art_ != Art::schweigen && !rest.empty() && bereit(verbindung, halt_[0], POLLOUT)) {
+  if (art == Art::troepfeln) rest = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+  while (art != Art::schweigen && !rest.empty() && bereit(verbindung, halt_[0], POLLOUT)) {
     const ssize_t n = ::send(verbindung, rest.data(), rest.size(), MSG_NOSIGNAL);
     if (n <= 0) break;
     rest.remove_prefix(n);
   }
   // Silent: held open until the end; trickling: one byte every 100 ms.
   pollfd halt{halt_[0], POLLIN, 0};
-  while (art_ != Art::antworten && ::poll(&halt, 1, art_ == Art::troepfeln ? 100 : -1) == 0 &&
+  while (art != Art::antworten && ::poll(&halt, 1, art == Art::troepfeln ? 100 : -1) == 0 &&
          ::send(verbindung, " ", 1, MSG_NOSIGNAL) == 1) {
   }
   ::close(verbindung);

@@ -1,6 +1,7 @@
 #pragma once
 // A bare HTTP peer on 127.0.0.1: records every request as raw bytes and
-// answers as told — at once, never, or one byte at a time without end.
+// answers as told — at once, never, one byte at a time without end, or at
+// once to GETs and never to POSTs.
 
 #include <mutex>
 #include <string>
@@ -12,7 +13,7 @@ namespace tw {
 
 class RohServer {
  public:
-  enum class Art { antworten, schweigen, troepfeln };
+  enum class Art { antworten, schweigen, troepfeln, postSchweigt };
 
   explicit RohServer(std::string antwort, Art art = Art::antworten);
   ~RohServer();

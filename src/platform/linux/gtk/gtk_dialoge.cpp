@@ -56,6 +56,21 @@ GdkPixbuf* tresorMitWarnung(bool kritisch) {
   return bild;
 }
 
+// Every alert and confirmation dialog of the app that is still there, the newest last.
+std::vector<GtkWidget*>& offeneDialoge() {
+  static std::vector<GtkWidget*> offen;
+  return offen;
+}
+
+void anmelden(GtkWidget* dialog) {
+  offeneDialoge().push_back(dialog);
+  g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget* weg, gpointer) {
+                     auto& offen = offeneDialoge();
+                     offen.erase(std::remove(offen.begin(), offen.end(), weg), offen.end());
+                   }),
+                   nullptr);
+}
+
 GtkWidget* bildFuer(const Hinweis& hinweis) {
   if (hinweis.tresorBild) {
     GdkPixbuf* bild = tresorMitWarnung(hinweis.kritisch);
@@ -100,9 +115,11 @@ GtkDialog* dialogBauen(const Hinweis& hinweis) {
     gtk_dialog_add_button(GTK_DIALOG(dialog), unterstricheWoertlich(knoepfe[i]).c_str(), ersterKnopf + i);
   }
   if (hinweis.ersterAufEscape) {
-    g_signal_connect(dialog, "key-press-event", G_CALLBACK(returnSchlucken), nullptr);
     // The first focus on the first button, so that space too answers as Escape does.
     gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf));
+  }
+  if (hinweis.ohneVorgabe) {
+    g_signal_connect(dialog, "key-press-event", G_CALLBACK(returnSchlucken), nullptr);
   } else {
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), ersterKnopf);
     GtkWidget* vorgabe = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf);
@@ -111,8 +128,25 @@ GtkDialog* dialogBauen(const Hinweis& hinweis) {
   strgWSchliesst(fenster);
   gtk_window_set_position(fenster, GTK_WIN_POS_CENTER);
   gtk_window_set_keep_above(fenster, TRUE);
+  anmelden(dialog);
   return GTK_DIALOG(dialog);
 }
+
+void alleDialogeSchliessen() {
+  // A copy: an answered confirmation dialog destroys itself meanwhile.
+  const std::vector<GtkWidget*> offen = offeneDialoge();
+  for (GtkWidget* dialog : offen) {
+    const auto& noch = offeneDialoge();
+    if (std::find(noch.begin(), noch.end(), dialog) != noch.end())
+      gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_DELETE_EVENT);
+  }
+}
+
+void GtkDialoge::nachVorne() {
+  if (!offeneDialoge().empty()) gtk_window_present(GTK_WINDOW(offeneDialoge().back()));
+}
+
+void GtkDialoge::alleSchliessen() { alleDialogeSchliessen(); }
 
 GtkToggleButton* dialogKaestchen(GtkDialog* dialog) {
   return static_cast<GtkToggleButton*>(g_object_get_data(G_OBJECT(dialog), kaestchenDaten));

@@ -12,10 +12,17 @@ class GtkDialoge final : public Dialoge {
  public:
   Wahl zeigen(const Hinweis& hinweis) override;
   Eingabe passphraseFragen(const Hinweis& hinweis) override;
+  void nachVorne() override;
+  void alleSchliessen() override;
 };
 
+// Answers every alert built by dialogBauen that is still open as if it was
+// closed without a button.
+void alleDialogeSchliessen();
+
 // The alert for `hinweis`, built but not shown; the caller destroys it with
-// gtk_widget_destroy. Button i answers ersterKnopf + i.
+// gtk_widget_destroy. Button i answers ersterKnopf + i. Until then it counts
+// among the app's open dialogs.
 GtkDialog* dialogBauen(const Hinweis& hinweis);
 
 // The alert's check box, or null when it has none.
