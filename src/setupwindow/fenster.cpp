@@ -50,6 +50,13 @@ std::string ersetzt(std::string text, std::string_view was, std::string_view wod
   return text;
 }
 
+// The path with "~" for the home folder, as people write it.
+std::string mitTilde(const std::filesystem::path& pfad, const std::filesystem::path& heim) {
+  const auto rest = pfad.lexically_relative(heim);
+  if (heim.empty() || rest.empty() || *rest.begin() == "..") return pfad.string();
+  return (std::filesystem::path("~") / rest).string();
+}
+
 }  // namespace
 
 const std::string Fenster::warteStil =
@@ -107,18 +114,23 @@ void Fenster::warteHinweisVerlaengert() {
   langeGewartet = true;
   laden(std::string(kopf) + warteStil +
         "\n<body><h2>Das dauert länger als üblich</h2>\n"
-        "<p>Der Server auf diesem Rechner hat sich noch nicht gemeldet. Das Protokoll steht in\n"
-        "~/.local/state/" +
-        std::string(ordnerName) +
-        "/start.log.</p>\n"
+        "<p>Der Server auf diesem Rechner hat sich noch nicht gemeldet. Das Protokoll steht in\n" +
+        ersetzt(ersetzt(mitTilde(orte_.zustandOrdner / "start.log", orte_.heim), "&", "&amp;"), "<", "&lt;") +
+        ".</p>\n"
         "<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a></body></html>");
 }
 
-void Fenster::zeigen(const Url& url) {
+void Fenster::zeigen(const Url& url, std::function<void()> gezeigt) {
   wartetSeit.reset();
+  // Loaded now, it would be hidden with the window the notice is about.
+  if (hinweisOffen_) {
+    wartend_.emplace(url, std::move(gezeigt));
+    return;
+  }
   if (!gebaut_) aufbauen();
   web_.seiteLaden(url.text(), 60s);
   web_.nachVorne();
+  if (gezeigt) gezeigt();
 }
 
 bool Fenster::navigationErlauben(std::string_view adresse) {
@@ -171,18 +183,38 @@ bool Fenster::sollSchliessen() {
     const auto [offen, restminuten] = tresorOffen();
     if (offen) {
       // Escape keeps the vault as it is: only a click locks it.
+      hinweisOffen_ = true;
       const Wahl wahl =
           dialoge_.zeigen(Hinweis{.nachricht = "Nur das Fenster ist zu — der Tresor bleibt offen",
                                   .text = schliessHinweisText(restminuten),
                                   .knoepfe = {"Verstanden", "Tresor jetzt sperren"},
                                   .tresorBild = true,
                                   .ersterAufEscape = true});
+      hinweisOffen_ = false;
+      // Not shown (another alert is open) or closed by the app: the window stays, the notice is still due.
+      if (wahl.knopf == keinKnopf) {
+        wartendZeigen();
+        return false;
+      }
       hinweisGesehen();
       if (wahl.knopf == ersterKnopf + 1) sperren();
+      // A page asked for meanwhile keeps the window open.
+      if (wartend_) {
+        wartendZeigen();
+        bewusstGeschlossen = false;
+        return false;
+      }
     }
   }
   bewusstGeschlossen = false;
   return true;
+}
+
+void Fenster::wartendZeigen() {
+  if (!wartend_) return;
+  auto [url, gezeigt] = std::move(*wartend_);
+  wartend_.reset();
+  zeigen(url, std::move(gezeigt));
 }
 
 void Fenster::hinweisGesehen() {

@@ -24,6 +24,7 @@ struct Fensterorte {
   std::filesystem::path zustandOrdner;
   std::string titel;        // the bundle's name
   bool seiteModus = false;  // "--seite": finished loads are written down
+  std::filesystem::path heim{};  // written as "~" in the texts
 };
 
 class Fenster final : public Webdelegat {
@@ -34,7 +35,10 @@ class Fenster final : public Webdelegat {
 
   void warten();
   void warteHinweisVerlaengert();
-  void zeigen(const Url& url);
+  // Loads the page and brings the window to the front. While the closing
+  // notice is open, the page waits for its answer; `gezeigt` runs once the
+  // page was really shown (not when a later page took its place).
+  void zeigen(const Url& url, std::function<void()> gezeigt = {});
   void laden(const std::string& html);
   void hinweisGesehen();
 
@@ -61,6 +65,7 @@ class Fenster final : public Webdelegat {
 
  private:
   void aufbauen();
+  void wartendZeigen();
 
   Webfenster& web_;
   Dialoge& dialoge_;
@@ -69,6 +74,8 @@ class Fenster final : public Webdelegat {
   Fensterorte orte_;
   std::filesystem::path hinweisDatei_;
   bool gebaut_ = false;
+  bool hinweisOffen_ = false;
+  std::optional<std::pair<Url, std::function<void()>>> wartend_;
 };
 
 // The information text of the closing notice for the vault's remaining minutes.
