@@ -50,8 +50,11 @@ cp -a "$app" "$kopie"
 "$kopie/Contents/Resources/starten" --zuruecksetzen
 [[ -f $starter && -d $app && ! -e $kopie ]] || fehler "another bundle's reset took the installation"
 
+touch "$XDG_DATA_HOME/icons/fremd.png"
 "$app/Contents/Resources/starten" --zuruecksetzen || fehler "reset"
 [[ ! -e $app && ! -e $starter ]] || fehler "reset left the bundle or the launcher"
 [[ ! -e $XDG_DATA_HOME/icons/hicolor ]] || fehler "reset left icons: $(find "$XDG_DATA_HOME/icons")"
+[[ -f $XDG_DATA_HOME/icons/fremd.png && ! -e $XDG_DATA_HOME/applications && ! -e $HOME/Applications ]] ||
+  fehler "reset left its folders or took a foreign one: $(find "$XDG_DATA_HOME" "$HOME")"
 [[ $(id -u) != 0 || -f $TW_PAM_ORDNER/taler-wacht ]] || fehler "reset removed the machine's PAM service"
 echo "ok"
