@@ -20,6 +20,7 @@ void NachgeladenesWebfenster::aufbauen(const Fensterbauplan& plan, Webdelegat& d
     protokollieren("Einrichtungsfenster nicht verfügbar: " + std::string(fehler ? fehler : modul_.string()));
     return;
   }
+  rahmenSichern_ = reinterpret_cast<RahmenSichern>(::dlsym(modul, rahmenSichernName));
   echt_.reset(erzeugen(rahmenDatei_.c_str()));
   echt_->aufbauen(plan, delegat);
 }
@@ -38,6 +39,10 @@ void NachgeladenesWebfenster::nachVorne() {
 
 void NachgeladenesWebfenster::schliessen() {
   if (echt_) echt_->schliessen();
+}
+
+void NachgeladenesWebfenster::rahmenSichern() {
+  if (echt_ && rahmenSichern_) rahmenSichern_(echt_.get());
 }
 
 std::string NachgeladenesWebfenster::adresse() const { return echt_ ? echt_->adresse() : ""; }

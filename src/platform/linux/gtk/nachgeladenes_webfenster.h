@@ -22,16 +22,22 @@ class NachgeladenesWebfenster final : public Webfenster {
   void nachVorne() override;
   void schliessen() override;
   std::string adresse() const override;
+  // Saves the window's frame now; nothing before the window was built.
+  void rahmenSichern();
 
  private:
   std::filesystem::path modul_;
   std::filesystem::path rahmenDatei_;
   // Without its module the app runs on without a window; the log says why.
   std::unique_ptr<Webfenster> echt_;
+  void (*rahmenSichern_)(Webfenster*) = nullptr;
 };
 
 // What the module exports: a new window that keeps its frame in `rahmenDatei`.
 using WebfensterErzeugen = Webfenster* (*)(const char* rahmenDatei);
 inline constexpr const char* webfensterErzeugenName = "tw_webfenster_erzeugen";
+// And the one that saves the frame of a window it made.
+using RahmenSichern = void (*)(Webfenster* fenster);
+inline constexpr const char* rahmenSichernName = "tw_webfenster_rahmen_sichern";
 
 }  // namespace tw

@@ -31,10 +31,13 @@ namespace {
 struct Programmende final : Anwendung {
   GlibSchleife& schleife;
   Steuerung* steuerung = nullptr;
+  NachgeladenesWebfenster* web = nullptr;
 
   explicit Programmende(GlibSchleife& s) : schleife(s) {}
   void beendenAnfragen() override {
     schleife.posten([this] {
+      // The frame is saved on its own only a moment after the window was moved.
+      if (web) web->rahmenSichern();
       if (steuerung) steuerung->applicationWillTerminate();
       schleife.beenden();
     });
@@ -87,17 +90,21 @@ int Programm::main(int argc, char** argv) {
   einzigBleiben(schleife);
 
   // From here on SIGTERM is an orderly exit through the main loop.
+  static Programmende* ende = nullptr;
   std::signal(SIGTERM, SIG_IGN);
   schleife.beiSignal(SIGTERM, [] {
+    if (ende && ende->web) ende->web->rahmenSichern();
     aufraeumen();
     prozessBeenden(0);
   });
 
   static Schale schale(schleife);
+  ende = &schale.ende;
   static Steuerung steuerung(Oberflaeche{schleife, schale.anzeige, schale.dialoge, schale.ablage, schale.ende,
                                          schale.schluesselbund, schale.besitzer, schale.web, schale.browser},
                              programmDienste(argumente));
   schale.ende.steuerung = &steuerung;
+  schale.ende.web = &schale.web;
   steuerung.applicationDidFinishLaunching();
 
   schleife.laufen();

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/dateien.h"
 #include "platform/linux/gtk/cairo_tresorbild.h"
 #include "platform/linux/gtk/fensterkuerzel.h"
 
@@ -19,6 +20,8 @@ constexpr int hoechstHoehe = 980;
 constexpr int ohneBildschirm = 820;
 constexpr int mindestBreite = 700;
 constexpr int mindestHoehe = 600;
+// A drag or resize sends many configure events; the frame is saved once it rests.
+constexpr guint rahmenRuhe = 500;
 
 struct Groesse {
   int breite;
@@ -75,6 +78,7 @@ WebkitFenster::WebkitFenster(std::filesystem::path rahmenDatei) : rahmenDatei_(s
 
 WebkitFenster::~WebkitFenster() {
   fristBeenden();
+  if (rahmenQuelle_) g_source_remove(rahmenQuelle_);
   if (fenster_) {
     g_signal_handlers_disconnect_by_data(ansicht_, this);
     g_signal_handlers_disconnect_by_data(fenster_, this);
@@ -127,6 +131,7 @@ void WebkitFenster::aufbauen(const Fensterbauplan& plan, Webdelegat& delegat) {
   gtk_widget_grab_focus(GTK_WIDGET(ansicht_));
   strgWSchliesst(fenster_);
   g_signal_connect(fenster_, "delete-event", G_CALLBACK(schliessenFragen), this);
+  g_signal_connect(fenster_, "configure-event", G_CALLBACK(veraendert), this);
   rahmenWiederherstellen(plan.rahmenName);
 }
 
@@ -157,6 +162,8 @@ void WebkitFenster::rahmenWiederherstellen(const std::string& name) {
 }
 
 void WebkitFenster::rahmenSichern() {
+  // An unmapped window's size and place are only GTK's guesses.
+  if (!fenster_ || !gtk_widget_get_mapped(GTK_WIDGET(fenster_))) return;
   GKeyFile* datei = g_key_file_new();
   g_key_file_load_from_file(datei, rahmenDatei_.c_str(), G_KEY_FILE_KEEP_COMMENTS, nullptr);
   const char* gruppe = rahmenName_.c_str();
@@ -171,9 +178,25 @@ void WebkitFenster::rahmenSichern() {
     g_key_file_set_integer(datei, gruppe, "y", y);
   }
   // A frame that cannot be saved only costs the next start its place.
-  g_mkdir_with_parents(rahmenDatei_.parent_path().c_str(), 0700);
-  g_key_file_save_to_file(datei, rahmenDatei_.c_str(), nullptr);
+  privatenOrdnerAnlegen(rahmenDatei_.parent_path());
+  gsize laenge = 0;
+  g_autofree char* text = g_key_file_to_data(datei, &laenge, nullptr);
   g_key_file_free(datei);
+  if (text) schreibenPrivat(std::string_view(text, laenge), rahmenDatei_);
+}
+
+gboolean WebkitFenster::veraendert(GtkWidget*, GdkEvent*, gpointer selbst) {
+  auto* f = static_cast<WebkitFenster*>(selbst);
+  if (f->rahmenQuelle_) g_source_remove(f->rahmenQuelle_);
+  f->rahmenQuelle_ = g_timeout_add(rahmenRuhe, rahmenFaellig, f);
+  return FALSE;
+}
+
+gboolean WebkitFenster::rahmenFaellig(gpointer selbst) {
+  auto* f = static_cast<WebkitFenster*>(selbst);
+  f->rahmenQuelle_ = 0;
+  f->rahmenSichern();
+  return G_SOURCE_REMOVE;
 }
 
 void WebkitFenster::seiteLaden(const std::string& adresse, Dauer frist) {
@@ -231,7 +254,7 @@ gboolean WebkitFenster::entscheiden(WebKitWebView*, WebKitPolicyDecision* entsch
     return TRUE;
   }
   // A page asking for a new window gets it in this one.
-  if (erlaubt) f->seiteLaden(adresse, Dauer{});
+  if (erlaubt) f->seiteLaden(adresse, f->frist_);
   webkit_policy_decision_ignore(entscheidung);
   return TRUE;
 }
@@ -243,7 +266,7 @@ GtkWidget* WebkitFenster::erzeugen(WebKitWebView*, WebKitNavigationAction* aktio
   WebKitURIRequest* anfrage = aktion ? webkit_navigation_action_get_request(aktion) : nullptr;
   const char* uri = anfrage ? webkit_uri_request_get_uri(anfrage) : nullptr;
   const std::string adresse = uri ? uri : "";
-  if (f->delegat_->navigationErlauben(adresse)) f->seiteLaden(adresse, Dauer{});
+  if (f->delegat_->navigationErlauben(adresse)) f->seiteLaden(adresse, f->frist_);
   return nullptr;
 }
 
@@ -323,3 +346,8 @@ std::string WebkitFenster::adresse() const {
 }
 
 }  // namespace tw
+
+// The module's entry beside tw_webfenster_erzeugen, for the window that one made.
+extern "C" __attribute__((visibility("default"))) void tw_webfenster_rahmen_sichern(tw::Webfenster* fenster) {
+  static_cast<tw::WebkitFenster*>(fenster)->rahmenSichern();
+}

@@ -28,6 +28,10 @@ class WebkitFenster final : public Webfenster {
   void schliessen() override;
   std::string adresse() const override;
 
+  // Saves the window's size and place; does nothing while it is hidden or
+  // before aufbauen. Also runs on close and shortly after a move or resize.
+  void rahmenSichern();
+
   // Null before aufbauen.
   GtkWindow* fenster() const { return fenster_; }
   WebKitWebView* ansicht() const { return ansicht_; }
@@ -39,10 +43,11 @@ class WebkitFenster final : public Webfenster {
   static void ladestand(WebKitWebView*, WebKitLoadEvent, gpointer);
   static gboolean schliessenFragen(GtkWidget*, GdkEvent*, gpointer);
   static gboolean fristAbgelaufen(gpointer);
+  static gboolean veraendert(GtkWidget*, GdkEvent*, gpointer);
+  static gboolean rahmenFaellig(gpointer);
 
   void fristBeenden();
   void rahmenWiederherstellen(const std::string& name);
-  void rahmenSichern();
 
   std::filesystem::path rahmenDatei_;
   std::string rahmenName_;
@@ -54,7 +59,9 @@ class WebkitFenster final : public Webfenster {
   WebKitWebView* ansicht_ = nullptr;
 
   guint fristQuelle_ = 0;
-  Dauer frist_{};
+  // The last limit given; a page's new window, loaded here, gets it too.
+  Dauer frist_ = std::chrono::seconds(60);
+  guint rahmenQuelle_ = 0;
   bool ladenGescheitert_ = false;
 };
 

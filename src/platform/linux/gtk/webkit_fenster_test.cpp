@@ -136,6 +136,9 @@ TEST_F(WebkitFensterTest, SeitenNeueFensterFehlschlagFristUndFokus) {
   // Loads that failed do not count: waiting, start, second, start, two error pages.
   EXPECT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig >= 6; }));
   EXPECT_EQ(zaehler.fertig, 6);
+  // A page's new window keeps that limit: a third error page.
+  skript("window.open('" + stumm.adresse() + "')");
+  EXPECT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig == 7; }));
 
   // An open alert keeps the focus.
   GtkWindow* hinweis = GTK_WINDOW(gtk_dialog_new());
@@ -176,10 +179,14 @@ TEST_F(WebkitFensterTest, SchliessenBeendetDenWebprozessBehaeltCookiesKuerzelUnd
     return text && std::string_view(text) == "DE02 1203";
   }));
 
-  // Ctrl+W saves the frame; a larger one comes back in its place, a smaller one gives way.
+  // A move saves the frame, for the user's eyes only; Ctrl+W saves it too. A larger
+  // one comes back in its place, a smaller one gives way.
+  const std::string datei = ordner / "rahmen/fenster.ini", gruppe = "einrichtungsfenster";
+  gtk_window_move(web.fenster(), 33, 44);
+  EXPECT_TRUE(bisAbgearbeitet([&] { return enthaelt(lesen(datei).value_or(""), "\nx=33\n"); }));
+  EXPECT_EQ(static_cast<int>(std::filesystem::status(datei).permissions()), 0600);
   taste(fenster, GDK_KEY_w, GDK_CONTROL_MASK);
   ASSERT_TRUE(bisAbgearbeitet([&] { return !sichtbar(); }));
-  const std::string datei = ordner / "rahmen/fenster.ini", gruppe = "einrichtungsfenster";
   g_autoptr(GKeyFile) rahmen = g_key_file_new();
   ASSERT_TRUE(g_key_file_load_from_file(rahmen, datei.c_str(), G_KEY_FILE_NONE, nullptr));
   const int b = g_key_file_get_integer(rahmen, gruppe.c_str(), "breite", nullptr);
