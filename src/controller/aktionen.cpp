@@ -38,9 +38,9 @@ void Steuerung::ausblenden() {
           ? "Der Tresor bleibt offen, alles läuft weiter — nur das Symbol verschwindet. "
           : "Alles läuft weiter, nur das Symbol verschwindet. ";
   const Wahl wahl = wache_.zeigen(Hinweis{.nachricht = "Nur das Symbol ausblenden?",
-                                              .text = anfang + zurueckHinweis(),
-                                              .knoepfe = {"Ausblenden", "Abbrechen"},
-                                              .kaestchen = "Nicht mehr fragen"});
+                                          .text = anfang + zurueckHinweis(),
+                                          .knoepfe = {"Ausblenden", "Abbrechen"},
+                                          .kaestchen = "Nicht mehr fragen"});
   if (wahl.knopf != ersterKnopf) return;
   if (wahl.kaestchen) {
     privatenOrdnerAnlegen(dienste_.konfigOrdner);
@@ -59,8 +59,8 @@ void Steuerung::beendenKlick() {
   }
   if (text.empty()) return beenden();
   const Wahl wahl = wache_.zeigen(Hinweis{.nachricht = "Taler Wacht beenden?",
-                                              .text = text + zurueckHinweis(),
-                                              .knoepfe = {"Beenden", "Abbrechen"}});
+                                          .text = text + zurueckHinweis(),
+                                          .knoepfe = {"Beenden", "Abbrechen"}});
   if (wahl.knopf == ersterKnopf) beenden();
 }
 

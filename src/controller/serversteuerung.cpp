@@ -55,14 +55,15 @@ void Steuerung::beenden() {
     for (const auto& seite : zustand_.seiten) sperren.push_back(seite.mitKomponente("sperren"));
   const pid_t pid = zustand_.programmLaeuft ? zustand_.programmPid : 0;
   // Only copies travel to the background; the controller is touched again on the main loop.
-  o_.schleife.imHintergrund(Dringlichkeit::nutzer, [this, sperren, pid, beender = dienste_.unserenBeenden,
-                                                    &schleife = o_.schleife] {
-    // All at once: a page that hangs costs one time limit, not one per page.
-    std::size_t nichtGesperrt = 0;
-    for (const auto& antwort : alleAbrufen(sperren, "POST")) nichtGesperrt += antwort.status != 200;
-    if (pid > 0) beender(pid);
-    schleife.posten([this, nichtGesperrt] { beendenAbschliessen(nichtGesperrt); });
-  });
+  o_.schleife.imHintergrund(Dringlichkeit::nutzer,
+                            [this, sperren, pid, beender = dienste_.unserenBeenden, &schleife = o_.schleife] {
+                              // All at once: a page that hangs costs one time limit, not one per page.
+                              std::size_t nichtGesperrt = 0;
+                              for (const auto& antwort : alleAbrufen(sperren, "POST"))
+                                nichtGesperrt += antwort.status != 200;
+                              if (pid > 0) beender(pid);
+                              schleife.posten([this, nichtGesperrt] { beendenAbschliessen(nichtGesperrt); });
+                            });
 }
 
 void Steuerung::beendenAbschliessen(std::size_t nichtGesperrt) {

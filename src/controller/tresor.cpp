@@ -72,16 +72,16 @@ void Steuerung::passphraseErfragen(std::optional<std::string> hinweis) {
 
 void Steuerung::entsperrenMit(Geheimnis passphrase, bool merken) {
   // The pages of the moment of the answer, not of the moment the dialog opened.
-  o_.schleife.imHintergrund(Dringlichkeit::nutzer,
-                            [this, seiten = zustand_.seiten, merken,
-                             passphrase = std::make_shared<Geheimnis>(std::move(passphrase)),
-                             &bund = o_.schluesselbund, &schleife = o_.schleife] {
-                              const Ergebnis e = senden(seiten, *passphrase);
-                              // Stored here rather than on the main loop: the keyring may ask to be unlocked
-                              // first.
-                              if (e.ok && merken) passphraseMerken(bund, *passphrase);
-                              schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, false); });
-                            });
+  o_.schleife.imHintergrund(
+      Dringlichkeit::nutzer, [this, seiten = zustand_.seiten, merken,
+                              passphrase = std::make_shared<Geheimnis>(std::move(passphrase)),
+                              &bund = o_.schluesselbund, &schleife = o_.schleife] {
+        const Ergebnis e = senden(seiten, *passphrase);
+        // Stored here rather than on the main loop: the keyring may ask to be unlocked
+        // first.
+        if (e.ok && merken) passphraseMerken(bund, *passphrase);
+        schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, false); });
+      });
 }
 
 void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte) {

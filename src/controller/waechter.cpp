@@ -45,7 +45,8 @@ void Steuerung::handzeichenPruefen() {
   std::error_code fehler;
   if (!inhalt) {
     // A request that cannot be read as text would be read again every 3 seconds.
-    if (std::filesystem::symlink_status(datei, fehler).type() == std::filesystem::file_type::not_found) return;
+    if (std::filesystem::symlink_status(datei, fehler).type() == std::filesystem::file_type::not_found)
+      return;
     std::filesystem::remove_all(datei, fehler);
     protokollieren("seite.oeffnen nicht lesbar — gelöscht" + (fehler ? ": " + fehler.message() : ""));
     return;

@@ -22,8 +22,8 @@ namespace tw {
 struct Fensterorte {
   std::filesystem::path konfigOrdner;
   std::filesystem::path zustandOrdner;
-  std::string titel;        // the bundle's name
-  bool seiteModus = false;  // "--seite": finished loads are written down
+  std::string titel;             // the bundle's name
+  bool seiteModus = false;       // "--seite": finished loads are written down
   std::filesystem::path heim{};  // written as "~" in the texts
 };
 

@@ -122,8 +122,9 @@ TEST(Fenster, WartenZeigenUndFehlgeschlagenesLaden) {
     EXPECT_TRUE(w.fenster.langeGewartet);
     const std::string log = seiteModus ? (w.ordner / "start.log").string()
                                        : "~/" + w.ordner.pfad().filename().string() + "/start.log";
-    EXPECT_TRUE(w.zeigt("Das Protokoll steht in\n" + log +
-                        ".</p>\n<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"))
+    EXPECT_TRUE(
+        w.zeigt("Das Protokoll steht in\n" + log +
+                ".</p>\n<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"))
         << w.web.html;
     w.fenster.warten();
     EXPECT_FALSE(w.fenster.langeGewartet);  // a new wait starts afresh

@@ -45,22 +45,18 @@ struct AnzeigeMitschnitt final : Statusanzeige {
 struct DialogeNachPlan final : Dialoge {
   Wahl zeigen(const Hinweis& h) override {
     hinweise.push_back(h);
-    offen();
+    if (auto w = std::exchange(waehrend, nullptr)) w();
     return naechste(antworten, Wahl{ersterKnopf + 1, false});
   }
   Eingabe passphraseFragen(const Hinweis& h) override {
     gefragt.push_back(h);
-    offen();
+    if (auto w = std::exchange(waehrend, nullptr)) w();
     auto [knopf, kaestchen, text] = naechste(eingaben, {ersterKnopf + 1, false, ""});
     return {knopf, kaestchen, Geheimnis(text)};
   }
   void nachVorne() override { ++vorgeholt; }
   void alleSchliessen() override { ++geschlossen; }
-  // What happens while the next alert is open, as under the real one's nested loop.
-  void offen() {
-    if (auto w = std::exchange(waehrend, nullptr)) w();
-  }
-  std::function<void()> waehrend;
+  std::function<void()> waehrend;  // runs while the next alert is open, as under a nested loop
   int vorgeholt = 0, geschlossen = 0;
   std::deque<Wahl> antworten;  // answered in order; then the second button
   std::vector<Hinweis> hinweise;

@@ -78,8 +78,8 @@ void RohServer::bedienen(int verbindung) {
     std::lock_guard lock(mutex_);
     anfragen_.push_back(anfrage);
   }
-  const Art art = art_ == Art::postSchweigt ? (anfrage.starts_with("POST ") ? Art::schweigen : Art::antworten)
-                                            : art_;
+  const Art art =
+      art_ == Art::postSchweigt ? (anfrage.starts_with("POST ") ? Art::schweigen : Art::antworten) : art_;
   std::string_view rest = antwort_;
   if (art == Art::troepfeln) rest = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
   while (art != Art::schweigen && !rest.empty() && bereit(verbindung, halt_[0], POLLOUT)) {

@@ -22,11 +22,10 @@ const Hinweis frage{.nachricht = "Tresor entsperren?",
 const Hinweis jaNein{.nachricht = "Weiter?", .knoepfe = {"Ja", "Nein"}};
 const Hinweis ersterAufEscape{
     .nachricht = "Neu starten?", .knoepfe = {"Später", "Jetzt"}, .ersterAufEscape = true};
-Hinweis ohneVorgabe() {
-  Hinweis h = ersterAufEscape;
-  h.ohneVorgabe = true;
-  return h;
-}
+const Hinweis ohneVorgabe{.nachricht = "Neu starten?",
+                          .knoepfe = {"Später", "Jetzt"},
+                          .ersterAufEscape = true,
+                          .ohneVorgabe = true};
 
 std::vector<GtkWidget*> knoepfe(GtkDialog* dialog) {
   return kinder(gtk_widget_get_parent(gtk_dialog_get_widget_for_response(dialog, ersterKnopf)));
@@ -66,7 +65,7 @@ TEST(Dialoge, ErsterKnopfStehtRechtsIstDieVorgabeUndTastenAntwortenNachDenRegeln
   ASSERT_NE(dialogKaestchen(dialog), nullptr);
   EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(dialogKaestchen(dialog))), "Nicht mehr fragen");
   gtk_widget_destroy(GTK_WIDGET(dialog));
-  dialog = dialogBauen(ohneVorgabe());
+  dialog = dialogBauen(ohneVorgabe);
   EXPECT_EQ(gtk_window_get_default_widget(GTK_WINDOW(dialog)), nullptr);
   EXPECT_EQ(dialogKaestchen(dialog), nullptr);
   gtk_widget_destroy(GTK_WIDGET(dialog));
@@ -76,7 +75,7 @@ TEST(Dialoge, ErsterKnopfStehtRechtsIstDieVorgabeUndTastenAntwortenNachDenRegeln
   EXPECT_EQ(antwortenAufTaste(frage, GDK_KEY_Escape), std::vector{int{GTK_RESPONSE_DELETE_EVENT}});
   EXPECT_EQ(antwortenAufTaste(frage, GDK_KEY_w, GDK_CONTROL_MASK),
             std::vector{int{GTK_RESPONSE_DELETE_EVENT}});
-  EXPECT_EQ(antwortenAufTaste(ohneVorgabe(), GDK_KEY_Return), std::vector<int>{});
+  EXPECT_EQ(antwortenAufTaste(ohneVorgabe, GDK_KEY_Return), std::vector<int>{});
   EXPECT_EQ(antwortenAufTaste(ersterAufEscape, GDK_KEY_Return), std::vector{1000});
   EXPECT_EQ(knopfFuer(frage, GTK_RESPONSE_DELETE_EVENT), 1001);   // "Abbrechen"
   EXPECT_EQ(knopfFuer(jaNein, GTK_RESPONSE_DELETE_EVENT), 1001);  // the last button
