@@ -1,6 +1,21 @@
 #include "controller/dialogwache.h"
 
 namespace tw {
+namespace {
+
+// Shows one dialog through `fragen` when none is open; an answer given after
+// the app started to quit is no answer.
+template <class Antwort, class Fragen>
+Antwort bewacht(bool frei, int& offen, const bool& geschlossen, Fragen fragen) {
+  if (!frei) return Antwort{.knopf = keinKnopf};
+  ++offen;
+  Antwort antwort = fragen();
+  --offen;
+  if (geschlossen) return Antwort{.knopf = keinKnopf};
+  return antwort;
+}
+
+}  // namespace
 
 bool Dialogwache::frei() {
   if (geschlossen_) return false;
@@ -10,21 +25,11 @@ bool Dialogwache::frei() {
 }
 
 Wahl Dialogwache::zeigen(const Hinweis& hinweis) {
-  if (!frei()) return Wahl{.knopf = keinKnopf};
-  ++offen_;
-  Wahl wahl = innen_.zeigen(hinweis);
-  --offen_;
-  if (geschlossen_) return Wahl{.knopf = keinKnopf};
-  return wahl;
+  return bewacht<Wahl>(frei(), offen_, geschlossen_, [&] { return innen_.zeigen(hinweis); });
 }
 
 Eingabe Dialogwache::passphraseFragen(const Hinweis& hinweis) {
-  if (!frei()) return Eingabe{.knopf = keinKnopf};
-  ++offen_;
-  Eingabe eingabe = innen_.passphraseFragen(hinweis);
-  --offen_;
-  if (geschlossen_) return Eingabe{.knopf = keinKnopf};
-  return eingabe;
+  return bewacht<Eingabe>(frei(), offen_, geschlossen_, [&] { return innen_.passphraseFragen(hinweis); });
 }
 
 void Dialogwache::alleSchliessen() {
