@@ -1,21 +1,6 @@
 #include "controller/dialogwache.h"
 
 namespace tw {
-namespace {
-
-// Shows one dialog through `fragen` when none is open; an answer given after
-// the app started to quit is no answer.
-template <class Antwort, class Fragen>
-Antwort bewacht(bool frei, int& offen, const bool& geschlossen, Fragen fragen) {
-  if (!frei) return Antwort{.knopf = keinKnopf};
-  ++offen;
-  Antwort antwort = fragen();
-  --offen;
-  if (geschlossen) return Antwort{.knopf = keinKnopf};
-  return antwort;
-}
-
-}  // namespace
 
 bool Dialogwache::frei() {
   if (geschlossen_) return false;
@@ -25,11 +10,11 @@ bool Dialogwache::frei() {
 }
 
 Wahl Dialogwache::zeigen(const Hinweis& hinweis) {
-  return bewacht<Wahl>(frei(), offen_, geschlossen_, [&] { return innen_.zeigen(hinweis); });
+  return bewacht<Wahl>([&] { return innen_.zeigen(hinweis); });
 }
 
 Eingabe Dialogwache::passphraseFragen(const Hinweis& hinweis) {
-  return bewacht<Eingabe>(frei(), offen_, geschlossen_, [&] { return innen_.passphraseFragen(hinweis); });
+  return bewacht<Eingabe>([&] { return innen_.passphraseFragen(hinweis); });
 }
 
 void Dialogwache::alleSchliessen() {

@@ -29,6 +29,18 @@ class Dialogwache final : public Dialoge {
   Wahl letztesWort(const Hinweis& hinweis) { return innen_.zeigen(hinweis); }
 
  private:
+  // Shows one dialog through `fragen` when none is open; an answer given
+  // after the app started to quit is no answer.
+  template <class Antwort, class Fragen>
+  Antwort bewacht(Fragen fragen) {
+    if (!frei()) return Antwort{.knopf = keinKnopf};
+    ++offen_;
+    Antwort antwort = fragen();
+    --offen_;
+    if (geschlossen_) return Antwort{.knopf = keinKnopf};
+    return antwort;
+  }
+
   Dialoge& innen_;
   int offen_ = 0;
   bool geschlossen_ = false;

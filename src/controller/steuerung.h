@@ -90,7 +90,6 @@ class Steuerung {
   // Locks every page that reported "offen", stops the program and ends the app;
   // from here on no dialog answers and no watcher acts.
   void beenden();
-  bool endetGerade() const { return endet_; }
 
   // Address, hide, quit, removal and autostart.
   bool neueAdresse() const;

@@ -50,6 +50,11 @@ std::string ersetzt(std::string text, std::string_view was, std::string_view wod
   return text;
 }
 
+// Text for a page: "&" and "<" can no longer start markup.
+std::string alsHtmlText(std::string text) {
+  return ersetzt(ersetzt(std::move(text), "&", "&amp;"), "<", "&lt;");
+}
+
 // The path with "~" for the home folder, as people write it.
 std::string mitTilde(const std::filesystem::path& pfad, const std::filesystem::path& heim) {
   const auto rest = pfad.lexically_relative(heim);
@@ -115,7 +120,7 @@ void Fenster::warteHinweisVerlaengert() {
   laden(std::string(kopf) + warteStil +
         "\n<body><h2>Das dauert länger als üblich</h2>\n"
         "<p>Der Server auf diesem Rechner hat sich noch nicht gemeldet. Das Protokoll steht in\n" +
-        ersetzt(ersetzt(mitTilde(orte_.zustandOrdner / "start.log", orte_.heim), "&", "&amp;"), "<", "&lt;") +
+        alsHtmlText(mitTilde(orte_.zustandOrdner / "start.log", orte_.heim)) +
         ".</p>\n"
         "<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a></body></html>");
 }
@@ -169,8 +174,7 @@ bool Fenster::navigationErlauben(std::string_view adresse) {
 }
 
 void Fenster::ladenFehlgeschlagen(std::string_view beschreibung) {
-  const std::string text = ersetzt(ersetzt(std::string(beschreibung), "&", "&amp;"), "<", "&lt;");
-  web_.htmlLaden(antwortetNicht + text + "</p></body></html>");
+  web_.htmlLaden(antwortetNicht + alsHtmlText(std::string(beschreibung)) + "</p></body></html>");
 }
 
 void Fenster::geladen() {
@@ -191,17 +195,12 @@ bool Fenster::sollSchliessen() {
                                   .tresorBild = true,
                                   .ersterAufEscape = true});
       hinweisOffen_ = false;
-      // Not shown (another alert is open) or closed by the app: the window stays, the notice is still due.
-      if (wahl.knopf == keinKnopf) {
-        wartendZeigen();
-        return false;
-      }
-      hinweisGesehen();
+      // Not shown (another alert is open) or closed by the app: the notice is still due.
+      if (wahl.knopf != keinKnopf) hinweisGesehen();
       if (wahl.knopf == ersterKnopf + 1) sperren();
-      // A page asked for meanwhile keeps the window open.
-      if (wartend_) {
+      // Without an answer, or with a page asked for meanwhile, the window stays.
+      if (wahl.knopf == keinKnopf || wartend_) {
         wartendZeigen();
-        bewusstGeschlossen = false;
         return false;
       }
     }

@@ -30,14 +30,14 @@ namespace {
 // Ending the app in order: the controller tidies up, then the loop stops.
 struct Programmende final : Anwendung {
   GlibSchleife& schleife;
+  NachgeladenesWebfenster& web;
   Steuerung* steuerung = nullptr;
-  NachgeladenesWebfenster* web = nullptr;
 
-  explicit Programmende(GlibSchleife& s) : schleife(s) {}
+  Programmende(GlibSchleife& s, NachgeladenesWebfenster& w) : schleife(s), web(w) {}
   void beendenAnfragen() override {
     schleife.posten([this] {
       // The frame is saved on its own only a moment after the window was moved.
-      if (web) web->rahmenSichern();
+      web.rahmenSichern();
       if (steuerung) steuerung->applicationWillTerminate();
       schleife.beenden();
     });
@@ -54,7 +54,7 @@ std::filesystem::path modulOrdner() {
 struct Schale {
   explicit Schale(GlibSchleife& schleife)
       : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
-        ende(schleife),
+        ende(schleife, web),
         besitzer(schleife),
         web(modulOrdner() / "taler-wacht-webfenster.so", konfigOrdner() / "fensterrahmen") {}
   AppindikatorAnzeige anzeige;
@@ -93,7 +93,7 @@ int Programm::main(int argc, char** argv) {
   static Programmende* ende = nullptr;
   std::signal(SIGTERM, SIG_IGN);
   schleife.beiSignal(SIGTERM, [] {
-    if (ende && ende->web) ende->web->rahmenSichern();
+    if (ende) ende->web.rahmenSichern();
     aufraeumen();
     prozessBeenden(0);
   });
@@ -104,7 +104,6 @@ int Programm::main(int argc, char** argv) {
                                          schale.schluesselbund, schale.besitzer, schale.web, schale.browser},
                              programmDienste(argumente));
   schale.ende.steuerung = &steuerung;
-  schale.ende.web = &schale.web;
   steuerung.applicationDidFinishLaunching();
 
   schleife.laufen();
