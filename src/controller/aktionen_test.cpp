@@ -144,15 +144,11 @@ TEST(Dialoge, EinerZurZeit) {
     Steuerungswelt w;
     w.fund = buendel;
     w.schluesselbund.login = "gemerkt";
-    Zustand z = laufend("zu");
-    z.eigeneSeiten = {*Url::aus("http://127.0.0.1:8858/")};
-    w.runde(z);
-    w.steuerung->seiteOeffnen();
-    z.tresor = "offen";
+    w.starten().fenster().zeigen(*Url::aus("http://127.0.0.1:8858/"));
     w.dialoge.eingaben = {{ersterKnopf, true, "falsch"}};
     // Meanwhile the vault was opened elsewhere, and a refresh shows it.
     w.dialoge.waehrend = [&] {
-      w.runde(z);
+      w.runde(laufend("offen"));
       zweite == Aktion::keine ? w.web.schliessen() : w.steuerung->ausfuehren(zweite);
     };
     w.steuerung->passphraseErfragen(std::nullopt);

@@ -85,7 +85,7 @@ TEST(Waechter, SeiteHinterDemSchliesshinweisGehtNichtVerloren) {
   w.steuerung->seiteOeffnen();
   z.adresse = "https://a.example";
   const auto gezeigt = w.dienste.zustandOrdner / "menue.adresse.gezeigt";
-  // The new address comes while the notice is open; only its answer lets the page show.
+  // The new address comes while the notice is open; it shows, and counts as shown, after the answer.
   w.dialoge.waehrend = [&] {
     w.runde(z);
     EXPECT_FALSE(lesen(gezeigt));

@@ -18,7 +18,6 @@ using namespace std::chrono_literals;
 struct Fensterwelt {
   explicit Fensterwelt(bool seiteModus = false)
       : fenster(web, dialoge, browser, schleife,
-                // With "--seite" the state folder lies outside the home folder.
                 Fensterorte{ordner / "konfig", ordner.pfad(), "Taler Wacht", seiteModus,
                             seiteModus ? std::filesystem::path("/anderswo") : ordner.pfad().parent_path()}) {
     fenster.erlaubteSeiten = {*Url::aus("http://127.0.0.1:8858/"), *Url::aus("http://localhost:8860/k/")};
@@ -124,8 +123,7 @@ TEST(Fenster, WartenZeigenUndFehlgeschlagenesLaden) {
                                        : "~/" + w.ordner.pfad().filename().string() + "/start.log";
     EXPECT_TRUE(
         w.zeigt("Das Protokoll steht in\n" + log +
-                ".</p>\n<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"))
-        << w.web.html;
+                ".</p>\n<a class=\"knopf\" href=\"http://127.0.0.1/neu-starten\">Noch einmal starten</a>"));
     w.fenster.warten();
     EXPECT_FALSE(w.fenster.langeGewartet);  // a new wait starts afresh
 

@@ -205,7 +205,18 @@ TEST_F(Feindwelt, BleibtImTaktHeilUndVerschwiegen) {
   EXPECT_EQ(ziel.anfragen().size(), 0u) << ziel.anfragen().front();
   EXPECT_EQ(koeder.anfragen().size(), 0u) << koeder.anfragen().front();
 
-  beenden(app);
+  // A quit against a page that reports "offen" and never answers its lock says so, before the app ends.
+  seiten.clear();
+  ordnen();
+  feindseiten({{json(R"({"fassung":"1.7.2_demo","tresor":"offen"})"), RohServer::Art::postSchweigt}})();
+  bisZeile("Tresor sperren");
+  klicken("Taler Wacht beenden");
+  tippen({"key", "Return"});
+  EXPECT_TRUE(
+      bisZu(20s, [&] { return app.fehler().find("beim Beenden nicht gesperrt") != std::string::npos; }));
+  EXPECT_TRUE(app.laeuft());
+  tippen({"key", "Return"});
+  EXPECT_TRUE(endeteMit(app.warten(10s), 0)) << app.fehler();
   EXPECT_EQ(app.fehler().find("Sanitizer"), std::string::npos) << app.fehler();
   EXPECT_EQ(app.fehler().find(passphrase), std::string::npos);
 }

@@ -140,52 +140,6 @@ TEST_F(Tresorschale, EntsperrenSperrenMerkenUndVergessenUeberDasMenue) {
   beenden(*programm);
 }
 
-// The quit keeps its word: dialogs come one at a time, every page that said "offen" gets its lock, and
-// one that never confirms is named before the app ends.
-TEST_F(Schale, BeendenSperrtUndSagtWoNicht) {
-  const fs::path konfig = heim / ".config/geld-bote-demo";
-  fs::create_directories(zustand / "instanzen");
-  fs::create_directories(konfig);
-  const std::string offen =
-      httpAntwort(200, "application/json", R"({"fassung":"1.7.2_demo","tresor":"offen"})");
-  RohServer programmseite(offen), claude(offen, RohServer::Art::postSchweigt);
-  // Shells named after the server count as the product's own processes.
-  const Start unserer{{"/bin/sh", "-c", "sleep 900; :", "geld-bote"}};
-  Kindprozess tunnel(unserer), instanz(unserer);
-  dateiSchreiben(zustand / "tunnel.pid", std::to_string(tunnel.pid()));
-  dateiSchreiben(konfig / "token", "t0ken");
-  dateiSchreiben(zustand / "instanzen" / (std::to_string(instanz.pid()) + ".port"),
-                 std::to_string(claude.port()));
-  port = std::to_string(programmseite.port());
-  starten(app());
-  const auto fenster = [&] {
-    Kindprozess suche({{"/usr/bin/env", "xdotool", "search", "--onlyvisible", "--pid",
-                        std::to_string(programm->pid()), "--classname", "^taler-wacht$"}});
-    suche.warten(5s);
-    const std::string zeilen = suche.ausgabe();
-    return std::count(zeilen.begin(), zeilen.end(), '\n');
-  };
-
-  klicken("Symbol ausblenden");
-  EXPECT_TRUE(bisZu(10s, [&] { return fenster() == 1; }));
-  klicken("Taler Wacht beenden");  // the open alert comes to the front instead
-  std::this_thread::sleep_for(1s);
-  EXPECT_EQ(fenster(), 1);
-  tippen({"key", "Escape"});
-  EXPECT_TRUE(bisZu(10s, [&] { return fenster() == 0; }));
-
-  klicken("Taler Wacht beenden");
-  tippen({"key", "Return"});
-  ASSERT_TRUE(bisZu(20s, [&] {
-    return programm->fehler().find("beim Beenden nicht gesperrt: 1 Seite(n)") != std::string::npos;
-  })) << programm->fehler();
-  EXPECT_TRUE(programm->laeuft());  // the user hears it before the end
-  tippen({"key", "Return"});
-  EXPECT_TRUE(endeteMit(programm->warten(10s), 0)) << programm->fehler();
-  EXPECT_TRUE(tunnel.warten(5s));  // the program for ChatGPT & Co. was stopped
-  EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
-}
-
 // A running program of an older version gives way to the bundle's own, and
 // the start script is not called again once it has.
 TEST(Ersetzen, AltesProgrammWeichtDemDesBuendels) {
