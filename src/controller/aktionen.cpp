@@ -79,7 +79,9 @@ void Steuerung::zuruecksetzenKlick() {
       .kritisch = true,
       .ersterAufEscape = true,
       .ohneVorgabe = true});
-  if (wahl.knopf == ersterKnopf + 1) skriptRufen(*fund.skript, {"--zuruecksetzen"}, false);
+  if (wahl.knopf != ersterKnopf + 1) return;
+  // The script clears the keyring too, but skips a locked one: the app forgets first, asking to unlock.
+  vergessen(true, [this, skript = *fund.skript](bool) { skriptRufen(skript, {"--zuruecksetzen"}, false); });
 }
 
 void Steuerung::autostartUmschalten() {

@@ -117,7 +117,13 @@ TEST(Entfernen, NurEinKlickAufAllesEntfernenBestaetigt) {
                .kritisch = true,
                .ersterAufEscape = true,
                .ohneVorgabe = true}));
+  // The app forgets first; a keyring that keeps the passphrase is named before everything else goes.
+  w.schluesselbund.loeschenStatus = errSecUserCanceled;
   w.steuerung->zuruecksetzenKlick();
+  w.ablaufen();
+  EXPECT_EQ(w.dialoge.hinweise.back().text.substr(w.dialoge.hinweise.back().text.rfind("\n\n")),
+            "\n\nAlles andere wird jetzt entfernt.");
+  EXPECT_EQ(w.schluesselbund.aufrufe.back(), "loeschen login");
   EXPECT_EQ(w.skripte, Texte{"--zuruecksetzen"});
 }
 

@@ -48,8 +48,9 @@ void Steuerung::anhalten() {
 void Steuerung::beenden() {
   if (endet_) return;
   endet_ = true;
-  // Whatever else was asked meanwhile is answered by the quit.
+  // Whatever else was asked meanwhile is answered by the quit, a keyring prompt too.
   wache_.alleSchliessen();
+  o_.schluesselbund.abbrechen();
   std::vector<Url> sperren;
   if (zustand_.tresor == "offen")
     for (const auto& seite : zustand_.seiten) sperren.push_back(seite.mitKomponente("sperren"));

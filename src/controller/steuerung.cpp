@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "app/dateien.h"
 #include "app/konstanten.h"
@@ -79,6 +80,7 @@ void Steuerung::applicationDidFinishLaunching() {
 void Steuerung::applicationWillTerminate() {
   // An alert left open would keep its nested loop, and with it the app, alive.
   wache_.alleSchliessen();
+  o_.schluesselbund.abbrechen();
   dienste_.aufraeumen();
 }
 
@@ -88,14 +90,22 @@ void Steuerung::aktualisieren() {
     return;
   }
   sammeltGerade_ = true;
-  // The collection gets its own copy of the collector: it must not touch the controller.
-  o_.schleife.imHintergrund(Dringlichkeit::hilfsarbeit, [this, sammler = dienste_.sammeln] {
-    o_.schleife.posten([this, neu = sammler()]() mutable { zurueckgeben(std::move(neu)); });
-  });
+  // The collection gets its own copy of the collector: it must not touch the controller. The
+  // keyring is asked here too, so that a slow one never holds up the menu.
+  const auto blick = merkstand_.schauen(o_.schleife.jetzt());
+  o_.schleife.imHintergrund(Dringlichkeit::hilfsarbeit,
+                            [this, sammler = dienste_.sammeln, blick, &bund = o_.schluesselbund] {
+                              Zustand neu = sammler();
+                              const Gemerkt gemerkt = blick ? passphraseGemerkt(bund) : Gemerkt::unklar;
+                              o_.schleife.posten([this, neu = std::move(neu), blick, gemerkt]() mutable {
+                                zurueckgeben(std::move(neu), blick, gemerkt);
+                              });
+                            });
 }
 
-void Steuerung::zurueckgeben(Zustand neu) {
+void Steuerung::zurueckgeben(Zustand neu, std::optional<std::uint64_t> blick, Gemerkt gemerkt) {
   zustand_ = std::move(neu);
+  if (blick) merkstand_.antwort(*blick, gemerkt, o_.schleife.jetzt());
   fenster_.erlaubteSeiten = zustand_.seiten;
   sammeltGerade_ = false;
   // One request that came meanwhile runs now: waiting for the next tick after a collection held up by
@@ -106,9 +116,12 @@ void Steuerung::zurueckgeben(Zustand neu) {
   }
   // Quitting: the menu keeps showing the state, nothing else acts any more.
   if (endet_) return zeichnen();
-  // A vault that is not set up never keeps a remembered passphrase.
-  if (zustand_.tresor == "leer" && passphraseGemerkt(o_.schluesselbund))
-    passphraseVergessen(o_.schluesselbund);
+  // A vault that is not set up never keeps a remembered passphrase; tried once each time it turns "leer".
+  if (zustand_.tresor != "leer") {
+    leerVergessen_ = false;
+  } else if (merkstand_.gemerkt() && !std::exchange(leerVergessen_, true)) {
+    vergessen(false, [](bool) {});
+  }
   if (zustand_.selbstVeraltet) {
     protokollieren("neuere Fassung läuft — dieses Symbol beendet sich");
     o_.anwendung.beendenAnfragen();
@@ -145,7 +158,7 @@ void Steuerung::zurueckgeben(Zustand neu) {
 void Steuerung::zeichnen() {
   const Menueeingaben eingaben{
       .zustand = zustand_,
-      .passphraseGemerkt = passphraseGemerkt(o_.schluesselbund),
+      .passphraseGemerkt = merkstand_.gemerkt(),
       .neueAdresse = neueAdresse(),
       .skript = dienste_.skriptSuchen(),
       .entfernen = dienste_.imBuendel ? std::optional(dienste_.skriptSuchen()) : std::nullopt,

@@ -25,6 +25,7 @@
 #include "status/zustand.h"
 #include "vault/besitzerbestaetigung.h"
 #include "vault/geheimnis.h"
+#include "vault/merkstand.h"
 #include "vault/schluesselbund.h"
 
 namespace tw {
@@ -107,6 +108,9 @@ class Steuerung {
   void entsperrenMit(Geheimnis passphrase, bool merken);
   void tresorSperren();
   void passphraseVergessenKlick();
+  // Removes the remembered passphrase off the main loop; when the keyring kept
+  // it the user is told, then `danach` learns whether it is gone.
+  void vergessen(bool beimEntfernen, std::function<void(bool weg)> danach);
 
   // Watchers, run by every hand-back.
   void erststartBehandeln(const Zustand& neu);
@@ -121,7 +125,7 @@ class Steuerung {
   std::int64_t ohneAntwort() const { return ohneAntwort_; }
 
  private:
-  void zurueckgeben(Zustand neu);
+  void zurueckgeben(Zustand neu, std::optional<std::uint64_t> blick, Gemerkt gemerkt);
   // `gemerkte`: the remembered passphrase was tried, so a refusal forgets it.
   void entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte);
   void beendenAbschliessen(std::size_t nichtGesperrt);
@@ -135,6 +139,8 @@ class Steuerung {
   Dialogwache wache_;  // before the window, which shows its notice through it
   Fenster fenster_;
   Zustand zustand_;
+  Merkstand merkstand_;
+  bool leerVergessen_ = false;  // the forget for this spell of "leer" has run
   bool sammeltGerade_ = false;
   bool nachholen_ = false;  // a refresh was asked for while one ran
   std::optional<WeckerId> uhr_;

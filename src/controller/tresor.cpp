@@ -1,6 +1,7 @@
 // The vault actions of the menu: unlock (with the remembered passphrase
 // behind the owner's confirmation, or typed), lock and forget.
 
+#include <functional>
 #include <memory>
 
 #include "controller/steuerung.h"
@@ -15,6 +16,18 @@ constexpr std::string_view ersterHinweis = "Die Passphrase geht nur an das Progr
 constexpr std::string_view falscherHinweis = "Die Passphrase war nicht richtig. Noch einmal?";
 constexpr std::string_view stummerHinweis =
     "Das Programm auf diesem Rechner hat nicht geantwortet. Noch einmal?";
+constexpr std::string_view unlesbarHinweis =
+    "Die gemerkte Passphrase ließ sich nicht lesen — bitte eingeben.";
+
+// The keyring kept the passphrase it was asked to forget.
+Hinweis nochGemerkt(bool beimEntfernen) {
+  return {.nachricht = "Die gemerkte Passphrase ist noch im Schlüsselbund",
+          .text = std::string("Der Schlüsselbund hat sie nicht gelöscht: er blieb gesperrt, hat nicht "
+                              "geantwortet oder das Entsperren wurde abgebrochen. Den Eintrag „Taler Wacht — "
+                              "Tresor“ kannst Du auch in Deiner Passwortverwaltung löschen.") +
+                  (beimEntfernen ? "\n\nAlles andere wird jetzt entfernt." : ""),
+          .knoepfe = {"OK"}};
+}
 
 struct Ergebnis {
   bool ok = false;
@@ -36,7 +49,8 @@ Ergebnis senden(const std::vector<Url>& seiten, const Geheimnis& passphrase) {
 }  // namespace
 
 void Steuerung::tresorEntsperren() {
-  if (!passphraseGemerkt(o_.schluesselbund)) {
+  // As the menu showed it: a passphrase it could not see is typed.
+  if (!merkstand_.gemerkt()) {
     passphraseErfragen(std::nullopt);
     return;
   }
@@ -47,12 +61,19 @@ void Steuerung::tresorEntsperren() {
       std::string(bestaetigungsGrund), [this](bool bestaetigt, std::shared_ptr<Besitzerkontext> kontext) {
         wache_.freigeben();
         if (!bestaetigt || endet_) return;
-        // The read may show the keyring's own unlock prompt: off the main loop.
+        // The read may show the keyring's own prompts and wait for them: off the main loop.
         o_.schleife.imHintergrund(
             Dringlichkeit::nutzer,
             [this, kontext, seiten = zustand_.seiten, &bund = o_.schluesselbund, &schleife = o_.schleife] {
               auto passphrase = passphraseLesen(bund, kontext.get());
-              if (!passphrase) return;
+              if (!passphrase) {
+                schleife.posten([this] {
+                  if (endet_) return;
+                  merkstand_.neu();
+                  passphraseErfragen(std::string(unlesbarHinweis));
+                });
+                return;
+              }
               const Ergebnis e = senden(seiten, *passphrase);
               schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, true); });
             });
@@ -79,8 +100,18 @@ void Steuerung::entsperrenMit(Geheimnis passphrase, bool merken) {
         const Ergebnis e = senden(seiten, *passphrase);
         // Stored here rather than on the main loop: the keyring may ask to be unlocked
         // first.
-        if (e.ok && merken) passphraseMerken(bund, *passphrase);
-        schleife.posten([this, e] { entsperrenBeantwortet(e.ok, e.beantwortet, false); });
+        const bool gemerkt = e.ok && merken && passphraseMerken(bund, *passphrase);
+        schleife.posten([this, e, merken, gemerkt] {
+          if (e.ok && merken) {
+            merkstand_.neu(gemerkt ? std::optional(true) : std::nullopt);
+            if (!gemerkt && !endet_)
+              wache_.zeigen(Hinweis{.nachricht = "Die Passphrase ließ sich nicht im Schlüsselbund merken.",
+                                    .text = "Der Tresor ist entsperrt. Beim nächsten Entsperren fragt Taler "
+                                            "Wacht wieder nach der Passphrase.",
+                                    .knoepfe = {"OK"}});
+          }
+          entsperrenBeantwortet(e.ok, e.beantwortet, false);
+        });
       });
 }
 
@@ -101,8 +132,8 @@ void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte) 
     return;
   }
   // Only the passphrase that was tried and refused is forgotten, never one remembered meanwhile.
-  if (gemerkte && passphraseGemerkt(o_.schluesselbund)) passphraseVergessen(o_.schluesselbund);
-  passphraseErfragen(std::string(falscherHinweis));
+  if (!gemerkte) return passphraseErfragen(std::string(falscherHinweis));
+  vergessen(false, [this](bool) { passphraseErfragen(std::string(falscherHinweis)); });
 }
 
 void Steuerung::tresorSperren() {
@@ -115,8 +146,23 @@ void Steuerung::tresorSperren() {
 }
 
 void Steuerung::passphraseVergessenKlick() {
-  passphraseVergessen(o_.schluesselbund);
-  zeichnen();
+  vergessen(false, [](bool) {});
+}
+
+void Steuerung::vergessen(bool beimEntfernen, std::function<void(bool weg)> danach) {
+  merkstand_.neu();
+  // The keyring may ask to be unlocked first, and wait for the answer.
+  o_.schleife.imHintergrund(Dringlichkeit::nutzer, [this, beimEntfernen, danach = std::move(danach),
+                                                    &bund = o_.schluesselbund, &schleife = o_.schleife] {
+    const bool weg = passphraseVergessen(bund);
+    schleife.posten([this, weg, beimEntfernen, danach] {
+      if (endet_) return;
+      merkstand_.neu(weg ? std::optional(false) : std::nullopt);
+      zeichnen();
+      if (!weg) wache_.zeigen(nochGemerkt(beimEntfernen));
+      danach(weg);
+    });
+  });
 }
 
 }  // namespace tw

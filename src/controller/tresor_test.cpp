@@ -13,15 +13,20 @@ namespace {
 const std::string erst = "Die Passphrase geht nur an das Programm auf diesem Rechner.";
 const std::string falsch = "Die Passphrase war nicht richtig. Noch einmal?";
 const std::string stumm = "Das Programm auf diesem Rechner hat nicht geantwortet. Noch einmal?";
+const std::string unlesbar = "Die gemerkte Passphrase ließ sich nicht lesen — bitte eingeben.";
+const std::string nichtGemerkt = "Die Passphrase ließ sich nicht im Schlüsselbund merken.";
+const std::string nochDa = "Die gemerkte Passphrase ist noch im Schlüsselbund";
 constexpr int still = 0;  // a page on a refused port
 const Hinweis frage{.nachricht = "Tresor entsperren",
                     .knoepfe = {"Entsperren", "Abbrechen"},
                     .tresorBild = true,
                     .kaestchen = "Im Schlüsselbund merken — künftig Fingerabdruck oder Anmeldepasswort"};
 
-// A controller whose snapshot lists one real loopback page per status.
+// A controller whose snapshot lists one real loopback page per status, and
+// which has seen the keyring holding `gemerkt`.
 struct Tresorwelt {
-  explicit Tresorwelt(const std::vector<int>& statuse) {
+  explicit Tresorwelt(const std::vector<int>& statuse, std::optional<std::string> gemerkt = {}) {
+    w.schluesselbund.login = gemerkt;
     w.dienste.sammeln = [this, sammler = w.dienste.sammeln] { return ++sammlungen, sammler(); };
     Zustand z = laufend("zu");
     for (int status : statuse) {
@@ -51,7 +56,9 @@ TEST(Tresor, EntsperrenInAllenFaellen) {
     std::vector<std::string> dialoge;
     Text gemerktDanach;
     int sammlungen;
-    Text gesendet;  // what every page received
+    Text gesendet;               // what every page received
+    std::string scheitert = {};  // the keyring call that is refused: "lesen", "merken" or "loeschen"
+    Text hinweis = {};           // the alert that says so
   };
   const std::vector<Fall> faelle = {
       {{200}, {}, false, {}, false, {erst}, {}, 0, {}},
@@ -66,14 +73,20 @@ TEST(Tresor, EntsperrenInAllenFaellen) {
       {{403}, "alt", true, {}, false, {falsch}, {}, 0, "alt"},
       {{still}, "alt", true, {}, false, {stumm}, "alt", 0, {}},  // silence proves nothing
       {{}, "alt", true, {}, false, {stumm}, "alt", 0, {}},
-      {{200}, "\xff", true, {}, false, {}, "\xff", 0, {}},
+      {{200}, "\xff", true, {}, false, {unlesbar}, "\xff", 0, {}},
+      // A keyring that refuses says so: the read falls back to typing, the store and the forget alert.
+      {{200}, "alt", true, {}, false, {unlesbar}, "alt", 0, {}, "lesen"},
+      {{200}, {}, false, "x", true, {erst}, {}, 1, "x", "merken", nichtGemerkt},
+      {{403}, "alt", true, {}, false, {falsch}, "alt", 0, "alt", "loeschen", nochDa},
   };
   for (size_t i = 0; i < faelle.size(); ++i) {
     SCOPED_TRACE(i);
     const Fall& f = faelle[i];
-    Tresorwelt t(f.seiten);
+    Tresorwelt t(f.seiten, f.gemerkt);
     auto& bund = t.w.schluesselbund;
-    bund.login = f.gemerkt;
+    if (f.scheitert == "lesen") bund.suchenStatus[0] = errSecUserCanceled;
+    if (f.scheitert == "merken") bund.hinzufuegenStatus = {{errSecUserCanceled, errSecUserCanceled}};
+    if (f.scheitert == "loeschen") bund.loeschenStatus = errSecUserCanceled;
     t.w.besitzer.antworten = {f.besitzer};
     if (f.getippt) t.w.dialoge.eingaben.push_back({ersterKnopf, f.merken, *f.getippt});
     t.w.steuerung->tresorEntsperren();
@@ -82,11 +95,12 @@ TEST(Tresor, EntsperrenInAllenFaellen) {
     std::vector<Hinweis> dialoge(f.dialoge.size(), frage);
     for (size_t d = 0; d < dialoge.size(); ++d) dialoge[d].text = f.dialoge[d];
     EXPECT_EQ(t.w.dialoge.gefragt, dialoge);
+    EXPECT_EQ(t.w.dialoge.hinweise.empty() ? Text() : t.w.dialoge.hinweise.at(0).nachricht, f.hinweis);
     EXPECT_EQ(bund.geschuetzt ? bund.geschuetzt : bund.login, f.gemerktDanach);
     EXPECT_EQ(t.sammlungen, f.sammlungen);
     // Written only after the server took a typed passphrase.
     EXPECT_EQ(std::count(bund.aufrufe.begin(), bund.aufrufe.end(), "hinzufuegen geschuetzt"),
-              f.gemerktDanach && !f.gemerkt);
+              f.merken && f.sammlungen);
     // The owner is asked with the reason, and the read uses that confirmation.
     EXPECT_EQ(t.w.besitzer.gruende, f.gemerkt
                                         ? std::vector<std::string>{"den Tresor von Taler Wacht zu entsperren"}
@@ -128,6 +142,7 @@ TEST(Tresor, SperrenUndVergessen) {
   };
   EXPECT_TRUE(vergessenZeile());
   t.w.steuerung->passphraseVergessenKlick();
+  t.w.ablaufen();
   EXPECT_FALSE(t.w.schluesselbund.gemerkt());
   EXPECT_FALSE(vergessenZeile());
 }

@@ -14,13 +14,20 @@ namespace tw {
 // The item's identity: the match of every lookup, update and delete.
 Schluesselbundabfrage schluesselbundAbfrage(bool geschuetzt = false);
 
+// What a look-up tells: `unklar` when the keyring is locked against
+// searching or did not answer in time, so that the last answer still holds.
+enum class Gemerkt { nein, ja, unklar };
+Gemerkt gemerktLaut(int geschuetzt, int login);
+
 // Whether a passphrase is remembered in either place. Never asks the user.
-bool passphraseGemerkt(Schluesselbund& bund);
-// The remembered passphrase, read within the owner's confirmation when given.
+Gemerkt passphraseGemerkt(Schluesselbund& bund);
+// The remembered passphrase, read within the owner's confirmation when given;
+// nothing, with a log line, when it cannot be read.
 std::optional<Geheimnis> passphraseLesen(Schluesselbund& bund, const Besitzerkontext* kontext);
-// Stores the passphrase, preferring the protected place; failures are logged.
-void passphraseMerken(Schluesselbund& bund, const Geheimnis& passphrase);
-// Deletes the item in both places.
-void passphraseVergessen(Schluesselbund& bund);
+// Stores the passphrase, preferring the protected place; false, logged, when
+// it is not stored.
+bool passphraseMerken(Schluesselbund& bund, const Geheimnis& passphrase);
+// Deletes the item in both places; false, logged, when the keyring kept it.
+bool passphraseVergessen(Schluesselbund& bund);
 
 }  // namespace tw

@@ -2,6 +2,12 @@
 // Seam: the four item calls of the keyring and their status codes.
 // Linux: the Secret Service through libsecret. Tests: an in-memory keyring
 // whose statuses can be switched.
+//
+// A look-up without data never asks the user and answers within a short
+// bound, fit for the main loop. Every other call — a read within the owner's
+// confirmation, every write and delete — runs the keyring's own prompts (to
+// unlock it, or to allow the access) and may wait for a person for minutes:
+// call those off the main loop.
 
 #include <memory>
 #include <optional>
@@ -16,7 +22,11 @@ namespace tw {
 inline constexpr int errSecSuccess = 0;
 inline constexpr int errSecItemNotFound = -25300;
 inline constexpr int errSecDuplicateItem = -25299;
-inline constexpr int errSecInteractionNotAllowed = -25308;
+inline constexpr int errSecInteractionNotAllowed = -25308;  // locked, or it would have to ask
+inline constexpr int errSecUserCanceled = -128;             // the user dismissed the keyring's prompt
+inline constexpr int errSecNotAvailable = -25291;           // no keyring service to ask
+// Ours, never the keyring's: it did not answer within the bound.
+inline constexpr int keineAntwortInFrist = 1;
 
 // The identity of the remembered passphrase: service, account and place.
 struct Schluesselbundabfrage {
@@ -42,6 +52,8 @@ struct Schluesselbund {
   virtual int suchen(const Schluesselbundabfrage& abfrage, const Suche& suche, Geheimnis* daten) = 0;
   virtual int aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) = 0;
   virtual int loeschen(const Schluesselbundabfrage& abfrage) = 0;
+  // Ends every call that waits for a person (the app quits); they answer at once.
+  virtual void abbrechen() {}
 };
 
 }  // namespace tw

@@ -139,6 +139,7 @@ struct SchluesselbundAttrappe final : Schluesselbund {
   int loeschen(const Schluesselbundabfrage& a) override {
     notieren("loeschen", a);
     if (beimLoeschen) beimLoeschen();
+    if (loeschenStatus && !a.geschuetzt) return *loeschenStatus;
     if (!ort(a)) return errSecItemNotFound;
     ort(a).reset();
     return errSecSuccess;
@@ -153,6 +154,7 @@ struct SchluesselbundAttrappe final : Schluesselbund {
   std::vector<std::string> aufrufe;
   std::vector<std::optional<Besitzerkontext>> kontexte;
   std::function<void()> beimLoeschen;
+  std::optional<int> loeschenStatus;  // forced for the login place
 
  private:
   std::optional<std::string>& ort(const Schluesselbundabfrage& a) {

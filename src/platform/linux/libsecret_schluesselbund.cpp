@@ -7,10 +7,13 @@
 // the well-known name: a bus can start a missing daemon for a call to the
 // well-known name, and the app must never be the one that starts it.
 //
+// Calls that may ask the user run the service's prompts (org.freedesktop.Secret.Prompt: to unlock a
+// collection, or KeePassXC's confirmation of an access) and wait for them; the look-up for the menu
+// never starts one and never searches a locked collection through the service, which makes KeePassXC
+// raise its own unlock dialog.
+//
 // Statuses besides those of vault/schluesselbund.h:
-//   -25291 (errSecNotAvailable)      no session bus, no Secret Service on it, or no answer within the bound
 //   -25294 (errSecNoSuchKeychain)    there is no default collection to store into
-//   -128   (errSecUserCanceled)      the desktop's unlock prompt was dismissed
 //   -2070  (errSecInternalComponent) any other error of the service
 //   -50    (errSecParam)             service, account or label not UTF-8
 
@@ -36,21 +39,17 @@ namespace tw {
 namespace {
 
 constexpr int errSecParam = -50;
-constexpr int errSecUserCanceled = -128;
 constexpr int errSecInternalComponent = -2070;
-constexpr int errSecNotAvailable = -25291;
 constexpr int errSecNoSuchKeychain = -25294;
 
 constexpr const char* dienstName = "org.freedesktop.secrets";
 constexpr const char* dienstPfad = "/org/freedesktop/secrets";
 constexpr const char* dienstSchnittstelle = "org.freedesktop.Secret.Service";
 constexpr const char* eintragSchnittstelle = "org.freedesktop.Secret.Item";
+constexpr const char* sammlungSchnittstelle = "org.freedesktop.Secret.Collection";
 // The login place: whichever collection the "default" alias names.
 constexpr const char* anmeldeSammlung = "/org/freedesktop/secrets/aliases/default";
 
-// The desktop's unlock prompt waits for a person. Still bounded: a daemon
-// that stops while it is open would otherwise hold the reading worker for good.
-constexpr std::chrono::milliseconds entsperrFrist = std::chrono::minutes(2);
 // Opening the proxy and its session; callers stop waiting long before.
 constexpr std::chrono::milliseconds oeffnenFrist = std::chrono::seconds(10);
 // How long the ending thread waits for calls still under way.
@@ -63,21 +62,17 @@ using Dienst = std::shared_ptr<SecretService>;
 
 // One call of the seam: what the thread reports and how long the caller waits.
 struct Auftrag {
-  explicit Auftrag(std::chrono::milliseconds grenze) : frist(Uhr::now() + grenze) {}
+  Auftrag(std::chrono::milliseconds grenze, bool fragen) : nachfragen(fragen), frist(Uhr::now() + grenze) {}
   ~Auftrag() {
     g_object_unref(abbruch);
     if (wert) secret_value_unref(wert);
   }
-  void verlaengern(std::chrono::milliseconds dauer) {
-    std::lock_guard lock(schloss);
-    frist = Uhr::now() + dauer;
-    gemeldet.notify_all();
-  }
 
+  const bool nachfragen;  // the service's prompts may run
   GCancellable* const abbruch = g_cancellable_new();
   std::mutex schloss;
   std::condition_variable gemeldet;
-  Uhr::time_point frist;        // guarded by schloss
+  const Uhr::time_point frist;
   std::optional<int> status;    // guarded by schloss
   std::string grund;            // why it failed, for the log
   SecretValue* wert = nullptr;  // the secret read, in libsecret's unpageable memory
@@ -147,14 +142,16 @@ struct LibsecretSchluesselbund::Faden {
   Faden(const Faden&) = delete;
   Faden& operator=(const Faden&) = delete;
 
-  // Runs `arbeit` on the thread and waits for its status, at most `grenze`
-  // unless the work extends it. A secret read goes to `daten`.
-  int ausfuehren(std::chrono::milliseconds grenze, std::function<void(std::shared_ptr<Auftrag>)> arbeit,
-                 Geheimnis* daten = nullptr);
+  // Runs `arbeit` on the thread and waits for its status, at most `grenze`.
+  // With `nachfragen` the service's prompts may run. A secret read goes to `daten`.
+  int ausfuehren(std::chrono::milliseconds grenze, bool nachfragen,
+                 std::function<void(std::shared_ptr<Auftrag>)> arbeit, Geheimnis* daten = nullptr);
+  // Ends the calls that wait for a person.
+  void abbrechen();
 
   // The item calls, on the thread.
-  void suchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, bool mitDaten,
-              bool entsperren);
+  void vorhanden(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
+  void lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
   void hinzufuegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label,
                    Wert wert);
   void aktualisieren(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, Wert wert);
@@ -177,14 +174,20 @@ struct LibsecretSchluesselbund::Faden {
   void dienstOeffnen(std::shared_ptr<Auftrag> a, std::function<void(Dienst)> weiter);
   void dienstGeoeffnet(GAsyncResult* ergebnis);
 
+  // A D-Bus call to the service's owner; an error ends the call with its
+  // status unless `sonst` takes it.
   void rufen(std::shared_ptr<Auftrag> a, const std::string& pfad, const char* schnittstelle,
              const char* methode, GVariant* parameter, const char* antwortTyp, int keinObjekt,
-             std::function<void(GVariant*)> weiter);
+             std::function<void(GVariant*)> weiter, std::function<void(const GError*)> sonst = {});
   void pfadeSuchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage,
                    std::function<void(Pfade offen, Pfade gesperrt)> weiter);
   void geheimnisLesen(std::shared_ptr<Auftrag> a, const std::string& pfad);
-  // A prompt the service offers instead of acting: never shown, dropped.
-  void aufforderungVerwerfen(const char* pfad);
+  // Unlocks the objects, with the service's prompt; a refusal ends the call.
+  void entsperren(std::shared_ptr<Auftrag> a, const Pfade& pfade, std::function<void()> weiter);
+  // Runs a prompt the service answered with; dismissed, the call ends.
+  void aufforderung(std::shared_ptr<Auftrag> a, const std::string& pfad, std::function<void()> weiter);
+  void anlegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label, Wert wert,
+               Dienst dienst, bool entsperrt);
 
   GMainContext* const kontext_ = g_main_context_new();
   GCancellable* const schluss_ = g_cancellable_new();
@@ -259,16 +262,16 @@ void LibsecretSchluesselbund::Faden::schicken(std::function<void()> arbeit) {
   g_source_unref(quelle);
 }
 
-int LibsecretSchluesselbund::Faden::ausfuehren(std::chrono::milliseconds grenze,
+int LibsecretSchluesselbund::Faden::ausfuehren(std::chrono::milliseconds grenze, bool nachfragen,
                                                std::function<void(std::shared_ptr<Auftrag>)> arbeit,
                                                Geheimnis* daten) {
   const auto beginn = Uhr::now();
-  auto a = std::make_shared<Auftrag>(grenze);
+  auto a = std::make_shared<Auftrag>(grenze, nachfragen);
   schicken([this, a, arbeit = std::move(arbeit)] {
     laufend_.insert(a);
     arbeit(a);
   });
-  int status = errSecNotAvailable;
+  int status = keineAntwortInFrist;
   std::string grund;
   bool beantwortet = false;
   {
@@ -295,6 +298,13 @@ int LibsecretSchluesselbund::Faden::ausfuehren(std::chrono::milliseconds grenze,
   }
   melden(status, grund);
   return status;
+}
+
+void LibsecretSchluesselbund::Faden::abbrechen() {
+  schicken([this] {
+    for (const auto& a : std::set(laufend_))
+      if (a->nachfragen) g_cancellable_cancel(a->abbruch);
+  });
 }
 
 // One line per streak of failures: a menu asks on every redraw.
@@ -431,21 +441,24 @@ void LibsecretSchluesselbund::Faden::dienstGeoeffnet(GAsyncResult* ergebnis) {
 void LibsecretSchluesselbund::Faden::rufen(std::shared_ptr<Auftrag> a, const std::string& pfad,
                                            const char* schnittstelle, const char* methode,
                                            GVariant* parameter, const char* antwortTyp, int keinObjekt,
-                                           std::function<void(GVariant*)> weiter) {
+                                           std::function<void(GVariant*)> weiter,
+                                           std::function<void(const GError*)> sonst) {
   if (besitzer_.empty()) {
     if (parameter) g_variant_unref(g_variant_ref_sink(parameter));
     return fertig(a, errSecNotAvailable, "Schlüsselbund-Dienst hat sich abgemeldet");
   }
-  g_dbus_connection_call(
-      bus_, besitzer_.c_str(), pfad.c_str(), schnittstelle, methode, parameter, G_VARIANT_TYPE(antwortTyp),
-      G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, a->abbruch, weiterleiten,
-      rueckruf([this, a, keinObjekt, weiter = std::move(weiter)](GObject* quelle, GAsyncResult* ergebnis) {
-        g_autoptr(GError) fehler = nullptr;
-        g_autoptr(GVariant) antwort =
-            g_dbus_connection_call_finish(G_DBUS_CONNECTION(quelle), ergebnis, &fehler);
-        if (!antwort) return scheitern(a, fehler, keinObjekt);
-        weiter(antwort);
-      }));
+  g_dbus_connection_call(bus_, besitzer_.c_str(), pfad.c_str(), schnittstelle, methode, parameter,
+                         G_VARIANT_TYPE(antwortTyp), G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, a->abbruch,
+                         weiterleiten,
+                         rueckruf([this, a, keinObjekt, weiter = std::move(weiter), sonst = std::move(sonst)](
+                                      GObject* quelle, GAsyncResult* ergebnis) {
+                           g_autoptr(GError) fehler = nullptr;
+                           g_autoptr(GVariant) antwort =
+                               g_dbus_connection_call_finish(G_DBUS_CONNECTION(quelle), ergebnis, &fehler);
+                           if (antwort) return weiter(antwort);
+                           if (sonst && !g_cancellable_is_cancelled(a->abbruch)) return sonst(fehler);
+                           scheitern(a, fehler, keinObjekt);
+                         }));
 }
 
 void LibsecretSchluesselbund::Faden::pfadeSuchen(std::shared_ptr<Auftrag> a,
@@ -481,33 +494,64 @@ void LibsecretSchluesselbund::Faden::geheimnisLesen(std::shared_ptr<Auftrag> a, 
   });
 }
 
-void LibsecretSchluesselbund::Faden::aufforderungVerwerfen(const char* pfad) {
-  g_dbus_connection_call(bus_, besitzer_.c_str(), pfad, "org.freedesktop.Secret.Prompt", "Dismiss", nullptr,
-                         nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr, nullptr, nullptr);
+void LibsecretSchluesselbund::Faden::entsperren(std::shared_ptr<Auftrag> a, const Pfade& pfade,
+                                                std::function<void()> weiter) {
+  if (pfade.empty()) return weiter();
+  if (!a->nachfragen) return fertig(a, errSecInteractionNotAllowed);
+  dienstOeffnen(a, [this, a, pfade, weiter = std::move(weiter)](Dienst dienst) {
+    std::vector<const gchar*> liste;
+    for (const auto& pfad : pfade) liste.push_back(pfad.c_str());
+    liste.push_back(nullptr);
+    secret_service_unlock_dbus_paths(dienst.get(), liste.data(), a->abbruch, weiterleiten,
+                                     rueckruf([this, a, dienst, weiter](GObject*, GAsyncResult* ergebnis) {
+                                       g_autoptr(GError) fehler = nullptr;
+                                       g_auto(GStrv) entsperrt = nullptr;
+                                       const gint anzahl = secret_service_unlock_dbus_paths_finish(
+                                           dienst.get(), ergebnis, &entsperrt, &fehler);
+                                       if (fehler) return scheitern(a, fehler, errSecItemNotFound);
+                                       if (anzahl == 0)
+                                         return fertig(a, errSecUserCanceled, "Entsperren abgelehnt");
+                                       weiter();
+                                     }));
+  });
 }
 
-void LibsecretSchluesselbund::Faden::suchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage,
-                                            bool mitDaten, bool entsperren) {
-  pfadeSuchen(a, abfrage, [this, a, mitDaten, entsperren](Pfade offen, Pfade gesperrt) {
-    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+void LibsecretSchluesselbund::Faden::aufforderung(std::shared_ptr<Auftrag> a, const std::string& pfad,
+                                                  std::function<void()> weiter) {
+  if (pfad == "/") return weiter();
+  if (!a->nachfragen) {
+    // Never shown from the menu: dropped.
+    g_dbus_connection_call(bus_, besitzer_.c_str(), pfad.c_str(), "org.freedesktop.Secret.Prompt", "Dismiss",
+                           nullptr, nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, -1, nullptr, nullptr, nullptr);
+    return fertig(a, errSecInteractionNotAllowed);
+  }
+  dienstOeffnen(a, [this, a, pfad, weiter = std::move(weiter)](Dienst dienst) {
+    secret_service_prompt_at_dbus_path(
+        dienst.get(), pfad.c_str(), G_VARIANT_TYPE_ANY, a->abbruch, weiterleiten,
+        rueckruf([this, a, dienst, weiter](GObject*, GAsyncResult* ergebnis) {
+          g_autoptr(GError) fehler = nullptr;
+          g_autoptr(GVariant) antwort =
+              secret_service_prompt_at_dbus_path_finish(dienst.get(), ergebnis, &fehler);
+          if (fehler) return scheitern(a, fehler, errSecInternalComponent);
+          if (!antwort) return fertig(a, errSecUserCanceled, "Nachfrage abgelehnt");
+          weiter();
+        }));
+  });
+}
+
+void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
+                                               const Schluesselbundabfrage& abfrage) {
+  pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
     // Present even when locked: whether it exists is all a menu asks.
-    if (!mitDaten) return fertig(a, errSecSuccess);
+    fertig(a, offen.empty() && gesperrt.empty() ? errSecItemNotFound : errSecSuccess);
+  });
+}
+
+void LibsecretSchluesselbund::Faden::lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage) {
+  pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
     if (!offen.empty()) return geheimnisLesen(a, offen.front());
-    if (!entsperren) return fertig(a, errSecInteractionNotAllowed);
-    dienstOeffnen(a, [this, a, pfad = gesperrt.front()](Dienst dienst) {
-      a->verlaengern(entsperrFrist);
-      const gchar* pfade[] = {pfad.c_str(), nullptr};
-      secret_service_unlock_dbus_paths(dienst.get(), pfade, a->abbruch, weiterleiten,
-                                       rueckruf([this, a, dienst, pfad](GObject*, GAsyncResult* ergebnis) {
-                                         g_autoptr(GError) fehler = nullptr;
-                                         g_auto(GStrv) entsperrt = nullptr;
-                                         const gint anzahl = secret_service_unlock_dbus_paths_finish(
-                                             dienst.get(), ergebnis, &entsperrt, &fehler);
-                                         if (fehler) return scheitern(a, fehler, errSecItemNotFound);
-                                         if (anzahl == 0) return fertig(a, errSecUserCanceled);
-                                         geheimnisLesen(a, pfad);
-                                       }));
-    });
+    if (gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    entsperren(a, {gesperrt.front()}, [this, a, pfad = gesperrt.front()] { geheimnisLesen(a, pfad); });
   });
 }
 
@@ -517,71 +561,89 @@ void LibsecretSchluesselbund::Faden::hinzufuegen(std::shared_ptr<Auftrag> a,
   pfadeSuchen(a, abfrage, [this, a, abfrage, label, wert](Pfade offen, Pfade gesperrt) {
     if (!offen.empty() || !gesperrt.empty()) return fertig(a, errSecDuplicateItem);
     dienstOeffnen(a, [this, a, abfrage, label, wert](Dienst dienst) {
-      GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
-      if (!geheimnis) return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
-      GVariantBuilder eigenschaften;
-      g_variant_builder_init(&eigenschaften, G_VARIANT_TYPE("a{sv}"));
-      g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Label",
-                            g_variant_new_string(label.c_str()));
-      g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Attributes",
-                            merkmale(abfrage));
-      // The raw call, not libsecret's: a locked collection answers with a
-      // prompt, which is dropped rather than shown.
-      rufen(a, anmeldeSammlung, "org.freedesktop.Secret.Collection", "CreateItem",
-            g_variant_new("(a{sv}@(oayays)b)", &eigenschaften, geheimnis, FALSE), "(oo)",
-            errSecNoSuchKeychain, [this, a](GVariant* antwort) {
-              const gchar *eintrag, *aufforderung;
-              g_variant_get(antwort, "(&o&o)", &eintrag, &aufforderung);
-              if (std::strcmp(aufforderung, "/") == 0) return fertig(a, errSecSuccess);
-              aufforderungVerwerfen(aufforderung);
-              fertig(a, errSecInteractionNotAllowed);
-            });
+      anlegen(a, abfrage, label, wert, std::move(dienst), false);
     });
   });
+}
+
+void LibsecretSchluesselbund::Faden::anlegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage,
+                                             std::string label, Wert wert, Dienst dienst, bool entsperrt) {
+  GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
+  if (!geheimnis) return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
+  GVariantBuilder eigenschaften;
+  g_variant_builder_init(&eigenschaften, G_VARIANT_TYPE("a{sv}"));
+  g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Label",
+                        g_variant_new_string(label.c_str()));
+  g_variant_builder_add(&eigenschaften, "{sv}", "org.freedesktop.Secret.Item.Attributes", merkmale(abfrage));
+  // The raw call, not libsecret's, so that the same prompt rules hold as for every other call.
+  rufen(
+      a, anmeldeSammlung, sammlungSchnittstelle, "CreateItem",
+      g_variant_new("(a{sv}@(oayays)b)", &eigenschaften, geheimnis, FALSE), "(oo)", errSecNoSuchKeychain,
+      [this, a](GVariant* antwort) {
+        const gchar *eintrag, *pfad;
+        g_variant_get(antwort, "(&o&o)", &eintrag, &pfad);
+        aufforderung(a, pfad, [this, a] { fertig(a, errSecSuccess); });
+      },
+      // A locked collection (KWallet's until some client opened the wallet): unlock it, then once more.
+      [this, a, abfrage, label, wert, dienst, entsperrt](const GError* fehler) {
+        if (entsperrt || statusFuer(fehler, errSecNoSuchKeychain) != errSecInteractionNotAllowed)
+          return scheitern(a, fehler, errSecNoSuchKeychain);
+        entsperren(a, {anmeldeSammlung}, [this, a, abfrage, label, wert, dienst] {
+          anlegen(a, abfrage, label, wert, dienst, true);
+        });
+      });
 }
 
 void LibsecretSchluesselbund::Faden::aktualisieren(std::shared_ptr<Auftrag> a,
                                                    const Schluesselbundabfrage& abfrage, Wert wert) {
   pfadeSuchen(a, abfrage, [this, a, wert](Pfade offen, Pfade gesperrt) {
-    if (offen.empty()) return fertig(a, gesperrt.empty() ? errSecItemNotFound : errSecInteractionNotAllowed);
-    dienstOeffnen(a, [this, a, wert, offen](Dienst dienst) {
-      // Every match, so that a later read cannot find an older secret.
-      auto uebrig = std::make_shared<std::size_t>(offen.size());
-      for (const auto& pfad : offen) {
-        GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
-        if (!geheimnis) return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
-        rufen(a, pfad, eintragSchnittstelle, "SetSecret", g_variant_new("(@(oayays))", geheimnis), "()",
-              errSecItemNotFound, [this, a, uebrig](GVariant*) {
-                if (--*uebrig == 0) fertig(a, errSecSuccess);
-              });
-      }
+    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    Pfade alle = offen;
+    alle.insert(alle.end(), gesperrt.begin(), gesperrt.end());
+    entsperren(a, gesperrt, [this, a, wert, alle] {
+      dienstOeffnen(a, [this, a, wert, alle](Dienst dienst) {
+        // Every match, so that a later read cannot find an older secret.
+        auto uebrig = std::make_shared<std::size_t>(alle.size());
+        for (const auto& pfad : alle) {
+          GVariant* geheimnis = secret_service_encode_dbus_secret(dienst.get(), wert.get());
+          if (!geheimnis)
+            return fertig(a, errSecInternalComponent, "Geheimnis ließ sich nicht verschlüsseln");
+          rufen(a, pfad, eintragSchnittstelle, "SetSecret", g_variant_new("(@(oayays))", geheimnis), "()",
+                errSecItemNotFound, [this, a, uebrig](GVariant*) {
+                  if (--*uebrig == 0) fertig(a, errSecSuccess);
+                });
+        }
+      });
     });
   });
 }
 
 void LibsecretSchluesselbund::Faden::loeschen(std::shared_ptr<Auftrag> a,
                                               const Schluesselbundabfrage& abfrage) {
-  pfadeSuchen(a, abfrage, [this, a](Pfade pfade, Pfade gesperrt) {
-    pfade.insert(pfade.end(), gesperrt.begin(), gesperrt.end());
-    if (pfade.empty()) return fertig(a, errSecItemNotFound);
-    auto uebrig = std::make_shared<std::size_t>(pfade.size());
-    for (const auto& pfad : pfade) {
-      rufen(a, pfad, eintragSchnittstelle, "Delete", nullptr, "(o)", errSecItemNotFound,
-            [this, a, uebrig](GVariant* antwort) {
-              const gchar* aufforderung;
-              g_variant_get(antwort, "(&o)", &aufforderung);
-              if (std::strcmp(aufforderung, "/") != 0) {
-                aufforderungVerwerfen(aufforderung);
-                return fertig(a, errSecInteractionNotAllowed);
-              }
-              if (--*uebrig == 0) fertig(a, errSecSuccess);
-            });
-    }
+  pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
+    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    Pfade alle = offen;
+    alle.insert(alle.end(), gesperrt.begin(), gesperrt.end());
+    // A locked item cannot be deleted: unlock first, with the desktop's prompt.
+    entsperren(a, gesperrt, [this, a, alle] {
+      auto uebrig = std::make_shared<std::size_t>(alle.size());
+      for (const auto& pfad : alle) {
+        rufen(a, pfad, eintragSchnittstelle, "Delete", nullptr, "(o)", errSecItemNotFound,
+              [this, a, uebrig](GVariant* antwort) {
+                const gchar* pfad;
+                g_variant_get(antwort, "(&o)", &pfad);
+                aufforderung(a, pfad, [this, a, uebrig] {
+                  if (--*uebrig == 0) fertig(a, errSecSuccess);
+                });
+              });
+      }
+    });
   });
 }
 
-LibsecretSchluesselbund::LibsecretSchluesselbund(std::chrono::milliseconds grenze)
-    : grenze_(grenze), faden_(std::make_shared<Faden>()) {}
+LibsecretSchluesselbund::LibsecretSchluesselbund(std::chrono::milliseconds grenze,
+                                                 std::chrono::milliseconds nachfrageGrenze)
+    : grenze_(grenze), nachfrageGrenze_(nachfrageGrenze), faden_(std::make_shared<Faden>()) {}
 
 // Linux has no protected place, so there is no rule to make.
 bool LibsecretSchluesselbund::zugriffsregelErstellen(std::optional<std::string>&) { return true; }
@@ -596,23 +658,24 @@ int LibsecretSchluesselbund::hinzufuegen(const Schluesselbundabfrage& abfrage, s
   }
   Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
             secret_value_unref);
-  return faden_->ausfuehren(grenze_, [f = faden_.get(), abfrage, label = std::string(label), wert](auto a) {
-    f->hinzufuegen(std::move(a), abfrage, label, wert);
-  });
+  return faden_->ausfuehren(nachfrageGrenze_, true,
+                            [f = faden_.get(), abfrage, label = std::string(label), wert](auto a) {
+                              f->hinzufuegen(std::move(a), abfrage, label, wert);
+                            });
 }
 
 int LibsecretSchluesselbund::suchen(const Schluesselbundabfrage& abfrage, const Suche& suche,
                                     Geheimnis* daten) {
   if (abfrage.geschuetzt) return errSecItemNotFound;
   if (!gueltig(abfrage)) return errSecParam;
-  // Only right after the owner's confirmation may the desktop ask to unlock.
-  const bool entsperren = suche.kontext && suche.kontext->bestaetigt;
+  if (!suche.mitDaten)
+    return faden_->ausfuehren(grenze_, false,
+                              [f = faden_.get(), abfrage](auto a) { f->vorhanden(std::move(a), abfrage); });
+  // Only right after the owner's confirmation may the desktop ask.
+  const bool nachfragen = suche.kontext && suche.kontext->bestaetigt;
   return faden_->ausfuehren(
-      grenze_,
-      [f = faden_.get(), abfrage, mitDaten = suche.mitDaten, entsperren](auto a) {
-        f->suchen(std::move(a), abfrage, mitDaten, entsperren);
-      },
-      daten);
+      nachfragen ? nachfrageGrenze_ : grenze_, nachfragen,
+      [f = faden_.get(), abfrage](auto a) { f->lesen(std::move(a), abfrage); }, daten);
 }
 
 int LibsecretSchluesselbund::aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) {
@@ -620,15 +683,18 @@ int LibsecretSchluesselbund::aktualisieren(const Schluesselbundabfrage& abfrage,
   if (!gueltig(abfrage)) return errSecParam;
   Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
             secret_value_unref);
-  return faden_->ausfuehren(
-      grenze_, [f = faden_.get(), abfrage, wert](auto a) { f->aktualisieren(std::move(a), abfrage, wert); });
+  return faden_->ausfuehren(nachfrageGrenze_, true, [f = faden_.get(), abfrage, wert](auto a) {
+    f->aktualisieren(std::move(a), abfrage, wert);
+  });
 }
 
 int LibsecretSchluesselbund::loeschen(const Schluesselbundabfrage& abfrage) {
   if (abfrage.geschuetzt) return errSecItemNotFound;
   if (!gueltig(abfrage)) return errSecParam;
-  return faden_->ausfuehren(grenze_,
+  return faden_->ausfuehren(nachfrageGrenze_, true,
                             [f = faden_.get(), abfrage](auto a) { f->loeschen(std::move(a), abfrage); });
 }
+
+void LibsecretSchluesselbund::abbrechen() { faden_->abbrechen(); }
 
 }  // namespace tw

@@ -12,20 +12,24 @@ namespace tw {
 
 class LibsecretSchluesselbund final : public Schluesselbund {
  public:
-  // `grenze` bounds every call that may not ask the user.
-  explicit LibsecretSchluesselbund(std::chrono::milliseconds grenze = std::chrono::milliseconds(250));
+  // `grenze` bounds every call that may not ask the user; `nachfrageGrenze`
+  // the others, which may wait for a person answering the service's prompt.
+  explicit LibsecretSchluesselbund(std::chrono::milliseconds grenze = std::chrono::milliseconds(250),
+                                   std::chrono::milliseconds nachfrageGrenze = std::chrono::minutes(2));
   bool zugriffsregelErstellen(std::optional<std::string>& fehler) override;
   int hinzufuegen(const Schluesselbundabfrage& abfrage, std::string_view label,
                   const Geheimnis& daten) override;
   int suchen(const Schluesselbundabfrage& abfrage, const Suche& suche, Geheimnis* daten) override;
   int aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) override;
   int loeschen(const Schluesselbundabfrage& abfrage) override;
+  void abbrechen() override;
 
  private:
   // The thread that owns the bus connection and the Secret Service proxy;
-  // every call runs there and the caller waits for it, at most `grenze_`.
+  // every call runs there and the caller waits for it, bounded.
   struct Faden;
   std::chrono::milliseconds grenze_;
+  std::chrono::milliseconds nachfrageGrenze_;
   std::shared_ptr<Faden> faden_;
 };
 

@@ -27,7 +27,7 @@ struct Schluesselbund : ::testing::Test {
   // Whether a passphrase counts as remembered, and that the answer came within the bound.
   bool gemerkt() {
     const auto beginn = std::chrono::steady_clock::now();
-    const bool ja = passphraseGemerkt(bund);
+    const bool ja = passphraseGemerkt(bund) == Gemerkt::ja;
     EXPECT_LT(std::chrono::steady_clock::now() - beginn, 2s);
     return ja;
   }
@@ -57,7 +57,7 @@ TEST_F(Schluesselbund, EinEintragFuerAlleWerkzeugeOhneNachfrageUndBegrenzt) {
   // Each way to forget: the desktop's tool, the bundle's reset, the app's own.
   for (const auto& vergessen : {"secret-tool clear" + eintrag, "'" TW_STARTEN "' --zuruecksetzen"s, ""s}) {
     passphraseMerken(bund, Geheimnis(besonders));
-    vergessen.empty() ? passphraseVergessen(bund) : void(sh(vergessen));
+    vergessen.empty() ? void(passphraseVergessen(bund)) : void(sh(vergessen));
     EXPECT_FALSE(gemerkt()) << vergessen;
   }
 
@@ -91,6 +91,46 @@ TEST_F(Schluesselbund, EinEintragFuerAlleWerkzeugeOhneNachfrageUndBegrenzt) {
   EXPECT_NE(gesehen.find("tresor-passphrase"), std::string::npos);
   for (const char* nie : {"xdg:schema", "member=Unlock", "Secret.Prompt"})
     EXPECT_EQ(gesehen.find(nie), std::string::npos) << nie << " in " << gesehen;
+}
+
+// The desktop's own prompt (gcr-prompter, started by the bus) on the test display, or on one that
+// does not exist; a person types the keyring's password into it.
+TEST_F(Schluesselbund, GesperrtFragtNurWoDerNutzerHandelt) {
+  ASSERT_TRUE(eigenerSchluesselbund(daemon, ort));
+  const std::string anzeige = ::getenv("DISPLAY") ?: "";
+  const auto sperren = [&] {
+    sh("gdbus call --session -d org.freedesktop.secrets -o /org/freedesktop/secrets -m "
+       "org.freedesktop.Secret.Service.Lock \"['/org/freedesktop/secrets/aliases/default']\"");
+  };
+  const auto person = [] {
+    return Kindprozess(
+        {{"/bin/sh", "-c",
+          "w=$(xdotool search --sync --onlyvisible --name . | head -n1) && xdotool windowfocus "
+          "--sync $w && xdotool type --delay 20 testwort && xdotool key Return"}});
+  };
+  ASSERT_TRUE(passphraseMerken(bund, Geheimnis("alt")));
+  sperren();
+  sh("dbus-update-activation-environment DISPLAY=:9999");
+  ProtokollMitschnitt protokoll;
+  EXPECT_FALSE(passphraseVergessen(bund));
+  EXPECT_TRUE(gemerkt());
+  EXPECT_FALSE(protokoll.zeilen().empty());
+
+  sh("dbus-update-activation-environment DISPLAY=" + anzeige);
+  for (const auto& [schritt, erwartet] : {std::pair{"vergessen", false}, {"merken", true}}) {
+    sperren();
+    auto antwort = person();
+    EXPECT_TRUE(schritt == "vergessen"s ? passphraseVergessen(bund)
+                                        : passphraseMerken(bund, Geheimnis("neu")))
+        << schritt;
+    EXPECT_TRUE(endeteMit(antwort.warten(10s), 0)) << antwort.fehler();
+    EXPECT_EQ(gemerkt(), erwartet) << schritt;
+  }
+  EXPECT_EQ(passphraseLesen(bund, nullptr), "neu");
+  // The prompter lingers a while after its last prompt; it is ours, on our bus.
+  sh("p=$(gdbus call --session -d org.freedesktop.DBus -o /org/freedesktop/DBus -m "
+     "org.freedesktop.DBus.GetConnectionUnixProcessID org.gnome.keyring.SystemPrompter 2>/dev/null) && "
+     "{ p=${p#*uint32 }; kill \"${p%%,*}\"; }; true");
 }
 
 }  // namespace
