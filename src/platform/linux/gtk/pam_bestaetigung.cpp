@@ -32,6 +32,24 @@ constexpr int hoechstVersuche = 3;
 constexpr auto wartezeitAmEnde = std::chrono::seconds(3);
 constexpr const char* bestaetigen = "Bestätigen";
 constexpr const char* abbrechenText = "Abbrechen";
+constexpr const char* schliessenText = "Schließen";
+constexpr const char* dreimalFalsch = "Das Passwort war dreimal nicht richtig. Der Tresor bleibt gesperrt.";
+constexpr const char* nichtGelungen = "Die Bestätigung ist nicht gelungen. Der Tresor bleibt gesperrt.";
+
+// How a confirmation ends: a reason keeps the dialog open until the owner closes it.
+struct Ausgang {
+  bool bestaetigt = false;
+  const char* warum = nullptr;  // null: the dialog closes at once
+};
+
+// `anmeldung` is pam_authenticate's last status, `ende` the one after the account check too.
+Ausgang ausgangNach(int anmeldung, int ende, bool gefragt, int versuch, bool abgebrochen) {
+  if (abgebrochen) return {};
+  if (ende == PAM_SUCCESS) return {.bestaetigt = true};
+  // The account check may refuse with PAM_AUTH_ERR as well.
+  if (anmeldung == PAM_AUTH_ERR && gefragt && versuch == hoechstVersuche) return {.warum = dreimalFalsch};
+  return {.warum = nichtGelungen};
+}
 
 std::shared_ptr<Besitzerkontext> kontextFuer(bool bestaetigt) {
   auto kontext = std::make_shared<Besitzerkontext>();
@@ -93,7 +111,7 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
       : bote(std::move(b)), satz(std::move(s)), dann(std::move(d)) {}
 
   // PAM thread.
-  bool pruefen(const std::string& dienst);
+  Ausgang pruefen(const std::string& dienst);
   static int gespraech(int anzahl, const pam_message** nachrichten, pam_response** antworten, void* daten);
   std::optional<Geheimnis> fragen(const std::string& frage, bool echo);
   bool abgebrochen() {
@@ -108,6 +126,7 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
   void knopfPruefen();
   void antworten();
   void abbrechen();
+  void beenden(const Ausgang& ausgang);
   void abschliessen(bool bestaetigt);
 
   const std::shared_ptr<Bote> bote;
@@ -134,12 +153,12 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
   std::string meldungsZeilen;
 };
 
-bool PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
+Ausgang PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
   const auto name = benutzername();
   if (!name) {
     protokollieren("Besitzerbestätigung nicht möglich: kein Benutzer zur Kennung " +
                    std::to_string(::getuid()));
-    return false;
+    return {.warum = nichtGelungen};
   }
   const pam_conv weg{&Sitzung::gespraech, this};
   pam_handle_t* pam = nullptr;
@@ -147,9 +166,10 @@ bool PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
   if (status != PAM_SUCCESS) {
     protokollieren("Besitzerbestätigung nicht möglich: PAM startet nicht (" +
                    std::string(::pam_strerror(pam, status)) + ")");
-    return false;
+    return {.warum = nichtGelungen};
   }
-  for (int versuch = 1;; ++versuch) {
+  int versuch = 1;
+  for (;; ++versuch) {
     gefragt = false;
     status = ::pam_authenticate(pam, PAM_DISALLOW_NULL_AUTHTOK);
     // Only a wrong answer is worth another try; a failure without a question would just repeat.
@@ -158,12 +178,12 @@ bool PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
       if (!s->erledigt) s->meldungZeigen("Das Passwort war nicht richtig.");
     });
   }
-  if (status == PAM_SUCCESS) status = ::pam_acct_mgmt(pam, PAM_DISALLOW_NULL_AUTHTOK);
+  const int ende = status == PAM_SUCCESS ? ::pam_acct_mgmt(pam, PAM_DISALLOW_NULL_AUTHTOK) : status;
   const bool abbruchJetzt = abgebrochen();
-  if (status != PAM_SUCCESS && !abbruchJetzt)
-    protokollieren("Besitzer nicht bestätigt (" + std::string(::pam_strerror(pam, status)) + ")");
-  ::pam_end(pam, status);
-  return status == PAM_SUCCESS && !abbruchJetzt;
+  if (ende != PAM_SUCCESS && !abbruchJetzt)
+    protokollieren("Besitzer nicht bestätigt (" + std::string(::pam_strerror(pam, ende)) + ")");
+  ::pam_end(pam, ende);
+  return ausgangNach(status, ende, gefragt, versuch, abbruchJetzt);
 }
 
 int PamBestaetigung::Sitzung::gespraech(int anzahl, const pam_message** nachrichten, pam_response** antworten,
@@ -336,6 +356,24 @@ void PamBestaetigung::Sitzung::abbrechen() {
   abschliessen(false);
 }
 
+// The owner who clicked learns why it failed; `dann` waits until the dialog is closed.
+void PamBestaetigung::Sitzung::beenden(const Ausgang& ausgang) {
+  if (erledigt) return;
+  if (!ausgang.warum) return abschliessen(ausgang.bestaetigt);
+  dialogOeffnen();
+  frageOffen = false;
+  gtk_widget_hide(frageText);
+  gtk_widget_hide(feld);
+  gtk_widget_hide(knopf);
+  meldungZeigen(ausgang.warum);
+  // Its response, Escape and closing the window all end in abbrechen().
+  GtkWidget* schliessen = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf + 1);
+  gtk_button_set_label(GTK_BUTTON(schliessen), schliessenText);
+  barrierefreiNennen(schliessen, schliessenText);
+  gtk_widget_grab_focus(schliessen);
+  gtk_window_present(GTK_WINDOW(dialog));
+}
+
 void PamBestaetigung::Sitzung::abschliessen(bool bestaetigt) {
   if (erledigt) return;
   erledigt = true;
@@ -374,8 +412,8 @@ void PamBestaetigung::besitzerBestaetigen(const std::string& grund, Bestaetigt d
   }
   try {
     std::thread([sitzung, dienst = dienst_] {
-      const bool bestaetigt = sitzung->pruefen(dienst);
-      sitzung->bote->posten([sitzung, bestaetigt] { sitzung->abschliessen(bestaetigt); });
+      const Ausgang ausgang = sitzung->pruefen(dienst);
+      sitzung->bote->posten([sitzung, ausgang] { sitzung->beenden(ausgang); });
       std::lock_guard sperre(sitzung->bote->schloss);
       --sitzung->bote->laufend;
       sitzung->bote->fertig.notify_all();
@@ -387,7 +425,7 @@ void PamBestaetigung::besitzerBestaetigen(const std::string& grund, Bestaetigt d
     }
     protokollieren(std::string("Besitzerbestätigung nicht möglich: kein Thread für PAM (") + fehler.what() +
                    ")");
-    sitzung->abschliessen(false);
+    sitzung->beenden({.warum = nichtGelungen});
   }
 }
 

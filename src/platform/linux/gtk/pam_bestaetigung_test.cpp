@@ -40,9 +40,10 @@ void pamWeltEinrichten() {
   ASSERT_NE(::dlopen((modul + "/pam_chatty.so").c_str(), RTLD_NOW), nullptr);
 }
 
-// The visible labels' text, as a screen reader finds it.
+// The visible labels' text and fields, as a screen reader finds them.
 void texte(GtkWidget* w, gpointer text) {
   if (!gtk_widget_is_visible(w)) return;
+  if (GTK_IS_ENTRY(w)) *static_cast<std::string*>(text) += "[Feld]\n";
   if (GTK_IS_LABEL(w))
     *static_cast<std::string*>(text) += gtk_label_get_text(GTK_LABEL(w)) + std::string("\n");
   if (GTK_IS_CONTAINER(w)) gtk_container_forall(GTK_CONTAINER(w), texte, text);
@@ -74,11 +75,15 @@ TEST(PamBestaetigung, DerDialogEntscheidetNachPam) {
     const char* dienst;
     std::vector<std::optional<std::string>> eingaben;  // nullopt: "Abbrechen"
     const char* antwort;
+    const char* warum = nullptr;  // shown until the response `schluss` closes it, or with 0 the app's end
+    int schluss = 0;
   };
   for (const Fall& fall :
        {Fall{"taler-wacht", {"geheim"}, "ja"}, Fall{"taler-wacht", {"falsch", "geheim"}, "ja"},
-        Fall{"taler-wacht", {"eins", "zwei", "drei"}, "nein"}, Fall{"taler-wacht", {std::nullopt}, "nein"},
-        Fall{"gesperrt", {"geheim"}, "nein"}, Fall{"unbekannt", {}, "nein"}}) {
+        Fall{"taler-wacht", {"eins", "zwei", "drei"}, "nein", "Das Passwort war dreimal nicht richtig."},
+        Fall{"taler-wacht", {std::nullopt}, "nein"},
+        Fall{"gesperrt", {"geheim"}, "nein", "Die Bestätigung ist nicht gelungen.", ersterKnopf + 1},
+        Fall{"unbekannt", {}, "nein", "Die Bestätigung ist nicht gelungen.", GTK_RESPONSE_DELETE_EVENT}}) {
     SCOPED_TRACE(std::string(fall.dienst) + " " + std::to_string(fall.eingaben.size()));
     dialogeGezeigt = 0;
     ProtokollMitschnitt protokoll;
@@ -111,13 +116,20 @@ TEST(PamBestaetigung, DerDialogEntscheidetNachPam) {
       ASSERT_TRUE(bisAbgearbeitet(
           [&] { return offenerDialog() != d || !gtk_entry_get_text_length(GTK_ENTRY(feld)); }));
     }
+    std::string text;  // why, with nothing left to answer but "Schließen"; `dann` waits until then
+    ASSERT_TRUE(!fall.warum || bisAbgearbeitet([&] {
+      return antworten.empty() && offenerDialog() &&
+             (text.clear(), texte(GTK_WIDGET(offenerDialog()), &text),
+              text.ends_with(fall.warum + std::string(" Der Tresor bleibt gesperrt.\nSchließen\n")));
+    })) << text;
+    if (fall.warum) fall.schluss ? gtk_dialog_response(offenerDialog(), fall.schluss) : pam.reset();
     ASSERT_TRUE(bisAbgearbeitet([&] { return !antworten.empty(); }));
     EXPECT_EQ(offenerDialog(), nullptr);
     pam.reset();  // waits for the PAM thread, whose late answer must change nothing
     abarbeiten();
     EXPECT_EQ(antworten, std::vector<std::string>{fall.antwort});
     EXPECT_EQ(zweite, std::vector<std::string>{"nein"});
-    EXPECT_EQ(dialogeGezeigt, fall.eingaben.empty() ? 0 : 1);  // one throughout, none unasked
+    EXPECT_EQ(dialogeGezeigt, 1);  // one throughout, also to say why PAM failed unasked
     std::string log;
     for (const std::string& zeile : protokoll.zeilen()) log += zeile + "\n";
     EXPECT_EQ(log.find("antwortet nicht"), std::string::npos) << log;  // the PAM thread ended
