@@ -7,7 +7,7 @@ bauen=(g++ cmake ninja-build pkg-config libglib2.0-dev libpugixml-dev libcurl4-o
   libssl-dev libcpp-httplib-dev libgtk-3-dev libayatana-appindicator3-dev libsecret-1-dev libgcr-3-dev
   libpam0g-dev libsecret-tools libwebkit2gtk-4.1-dev bubblewrap xdg-dbus-proxy)
 pruefen=("${bauen[@]}" libgtest-dev libgmock-dev xvfb xauth dbus gnome-keyring libglib2.0-bin python3
-  libbenchmark-dev openssl libpam-wrapper xdotool clang libclang-rt-14-dev at-spi2-core)
+  libbenchmark-dev openssl libpam-wrapper xdotool clang libclang-rt-14-dev at-spi2-core keepassxc)
 vorfuehren=(xvfb xauth dbus libglib2.0-bin curl)
 
 case "${1:-}" in

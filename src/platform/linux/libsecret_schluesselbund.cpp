@@ -152,6 +152,10 @@ struct LibsecretSchluesselbund::Faden {
   // The item calls, on the thread.
   void vorhanden(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
   void lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
+  void eigenschaft(std::shared_ptr<Auftrag> a, const std::string& pfad, const char* schnittstelle,
+                   const char* name, std::function<void(GVariant*)> weiter);
+  void inOffenenSuchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, const Pfade& offen,
+                       bool gesperrt);
   void hinzufuegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label,
                    Wert wert);
   void aktualisieren(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, Wert wert);
@@ -541,10 +545,65 @@ void LibsecretSchluesselbund::Faden::aufforderung(std::shared_ptr<Auftrag> a, co
 
 void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
                                                const Schluesselbundabfrage& abfrage) {
-  pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
-    // Present even when locked: whether it exists is all a menu asks.
-    fertig(a, offen.empty() && gesperrt.empty() ? errSecItemNotFound : errSecSuccess);
+  besitzerKennen([this, a, abfrage](const char* fehler) {
+    if (fehler) return fertig(a, errSecNotAvailable, fehler);
+    if (besitzer_.empty())
+      return fertig(a, errSecNotAvailable, "kein Dienst org.freedesktop.secrets am Sitzungsbus");
+    eigenschaft(a, dienstPfad, dienstSchnittstelle, "Collections", [this, a, abfrage](GVariant* wert) {
+      if (!g_variant_is_of_type(wert, G_VARIANT_TYPE("ao")))
+        return fertig(a, errSecInternalComponent, "Sammlungen ohne Pfade");
+      g_autofree const gchar** liste = g_variant_get_objv(wert, nullptr);
+      const Pfade sammlungen = alsPfade(liste);
+      if (sammlungen.empty()) return fertig(a, errSecItemNotFound);
+      auto offen = std::make_shared<Pfade>();
+      auto uebrig = std::make_shared<std::size_t>(sammlungen.size());
+      auto gesperrt = std::make_shared<bool>(false);
+      for (const auto& pfad : sammlungen) {
+        eigenschaft(a, pfad, sammlungSchnittstelle, "Locked",
+                    [this, a, abfrage, pfad, offen, uebrig, gesperrt](GVariant* zu) {
+                      if (!g_variant_is_of_type(zu, G_VARIANT_TYPE_BOOLEAN) || g_variant_get_boolean(zu))
+                        *gesperrt = true;
+                      else
+                        offen->push_back(pfad);
+                      if (--*uebrig == 0) inOffenenSuchen(a, abfrage, *offen, *gesperrt);
+                    });
+      }
+    });
   });
+}
+
+void LibsecretSchluesselbund::Faden::eigenschaft(std::shared_ptr<Auftrag> a, const std::string& pfad,
+                                                 const char* schnittstelle, const char* name,
+                                                 std::function<void(GVariant*)> weiter) {
+  rufen(a, pfad, "org.freedesktop.DBus.Properties", "Get", g_variant_new("(ss)", schnittstelle, name), "(v)",
+        errSecInternalComponent, [weiter = std::move(weiter)](GVariant* antwort) {
+          g_autoptr(GVariant) wert = nullptr;
+          g_variant_get(antwort, "(v)", &wert);
+          weiter(wert);
+        });
+}
+
+void LibsecretSchluesselbund::Faden::inOffenenSuchen(std::shared_ptr<Auftrag> a,
+                                                     const Schluesselbundabfrage& abfrage, const Pfade& offen,
+                                                     bool gesperrt) {
+  // Nothing locked: one search across everything, which also lists items of collections that lock meanwhile.
+  if (!gesperrt)
+    return pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
+      fertig(a, offen.empty() && gesperrt.empty() ? errSecItemNotFound : errSecSuccess);
+    });
+  // A locked collection is never searched: KeePassXC answers such a search with its unlock dialog.
+  // What it holds is unknown, so finding nothing elsewhere says nothing.
+  if (offen.empty()) return fertig(a, errSecInteractionNotAllowed);
+  auto uebrig = std::make_shared<std::size_t>(offen.size());
+  auto gefunden = std::make_shared<bool>(false);
+  for (const auto& pfad : offen) {
+    rufen(a, pfad, sammlungSchnittstelle, "SearchItems", g_variant_new("(@a{ss})", merkmale(abfrage)), "(ao)",
+          errSecInternalComponent, [this, a, uebrig, gefunden](GVariant* antwort) {
+            g_autoptr(GVariant) pfade = g_variant_get_child_value(antwort, 0);
+            *gefunden = *gefunden || g_variant_n_children(pfade) > 0;
+            if (--*uebrig == 0) fertig(a, *gefunden ? errSecSuccess : errSecInteractionNotAllowed);
+          });
+  }
 }
 
 void LibsecretSchluesselbund::Faden::lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage) {
