@@ -153,7 +153,7 @@ TEST(Anbieter, MerkenLesenGesperrtUndVergessen) {
     ASSERT_TRUE(bisZu(30s, [&] { return std::filesystem::exists(ordner / "geheimdienst.bereit"); }))
         << dienst.fehler();
     const auto sh = [&](const std::string& text) {
-      Kindprozess kind({.argumente = {"/bin/sh", "-c", text}, .umgebung = umgebung});
+      Kindprozess kind({.argumente = {"/bin/sh", "-c", text}, .umgebung = umgebung, .ordner = ordner.pfad()});
       return endeteMit(kind.warten(20s), 0);
     };
     const std::string fenster = "xdotool search --onlyvisible --name . 2>/dev/null | sort";
