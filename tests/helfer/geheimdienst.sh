@@ -14,18 +14,8 @@
 #   gnome-keyring          gnome-keyring-daemon with its login keyring unlocked
 # Every keyring and database has the password "testwort".
 #
-# Locking and unlocking from a test, without a dialog (d=$XDG_DATA_HOME/geheimdienst):
-#   keepassxc*  gdbus call --session --dest org.keepassxc.KeePassXC.MainWindow --object-path /keepassxc \
-#                 --method org.keepassxc.KeePassXC.MainWindow.lockAllDatabases
-#               gdbus call --session --dest org.keepassxc.KeePassXC.MainWindow --object-path /keepassxc \
-#                 --method org.keepassxc.KeePassXC.MainWindow.openDatabase "$d/taler.kdbx" testwort
-#   kwallet     gdbus call --session --dest org.kde.kwalletd5 --object-path /modules/kwalletd5 \
-#                 --method org.kde.KWallet.close kdewallet true geheimdienst
-#               gdbus call --session --dest org.kde.kwalletd5 --object-path /modules/kwalletd5 \
-#                 --method org.kde.KWallet.pamOpen kdewallet "$(cat "$d/kwallet.hash")" 0
-#   gnome-keyring  gdbus call --session --dest org.freedesktop.secrets --object-path /org/freedesktop/secrets \
-#                    --method org.freedesktop.Secret.Service.Lock "['/org/freedesktop/secrets/collection/login']"
-#                  unlocking it takes its prompter's dialog (password typed with xdotool)
+# A test locks KeePassXC with its MainWindow's lockAllDatabases and opens it again with
+# openDatabase (no dialog either way); KWallet with close and pamOpen.
 set -euo pipefail
 
 anbieter=${1:-}
