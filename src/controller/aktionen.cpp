@@ -81,7 +81,7 @@ void Steuerung::zuruecksetzenKlick() {
       .ohneVorgabe = true});
   if (wahl.knopf != ersterKnopf + 1) return;
   // The script clears the keyring too, but skips a locked one: the app forgets first, asking to unlock.
-  vergessen(true, [this, skript = *fund.skript](bool) { skriptRufen(skript, {"--zuruecksetzen"}, false); });
+  vergessen(true, [this, skript = *fund.skript] { skriptRufen(skript, {"--zuruecksetzen"}, false); });
 }
 
 void Steuerung::autostartUmschalten() {

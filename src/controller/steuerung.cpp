@@ -120,7 +120,7 @@ void Steuerung::zurueckgeben(Zustand neu, std::optional<std::uint64_t> blick, Ge
   if (zustand_.tresor != "leer") {
     leerVergessen_ = false;
   } else if (merkstand_.gemerkt() && !std::exchange(leerVergessen_, true)) {
-    vergessen(false, [](bool) {});
+    vergessen(false);
   }
   if (zustand_.selbstVeraltet) {
     protokollieren("neuere Fassung läuft — dieses Symbol beendet sich");

@@ -109,8 +109,8 @@ class Steuerung {
   void tresorSperren();
   void passphraseVergessenKlick();
   // Removes the remembered passphrase off the main loop; when the keyring kept
-  // it the user is told, then `danach` learns whether it is gone.
-  void vergessen(bool beimEntfernen, std::function<void(bool weg)> danach);
+  // it the user is told, and then `danach` runs.
+  void vergessen(bool beimEntfernen, std::function<void()> danach = {});
 
   // Watchers, run by every hand-back.
   void erststartBehandeln(const Zustand& neu);

@@ -133,7 +133,7 @@ void Steuerung::entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte) 
   }
   // Only the passphrase that was tried and refused is forgotten, never one remembered meanwhile.
   if (!gemerkte) return passphraseErfragen(std::string(falscherHinweis));
-  vergessen(false, [this](bool) { passphraseErfragen(std::string(falscherHinweis)); });
+  vergessen(false, [this] { passphraseErfragen(std::string(falscherHinweis)); });
 }
 
 void Steuerung::tresorSperren() {
@@ -145,11 +145,9 @@ void Steuerung::tresorSperren() {
                             });
 }
 
-void Steuerung::passphraseVergessenKlick() {
-  vergessen(false, [](bool) {});
-}
+void Steuerung::passphraseVergessenKlick() { vergessen(false); }
 
-void Steuerung::vergessen(bool beimEntfernen, std::function<void(bool weg)> danach) {
+void Steuerung::vergessen(bool beimEntfernen, std::function<void()> danach) {
   merkstand_.neu();
   // The keyring may ask to be unlocked first, and wait for the answer.
   o_.schleife.imHintergrund(Dringlichkeit::nutzer, [this, beimEntfernen, danach = std::move(danach),
@@ -160,7 +158,7 @@ void Steuerung::vergessen(bool beimEntfernen, std::function<void(bool weg)> dana
       merkstand_.neu(weg ? std::optional(false) : std::nullopt);
       zeichnen();
       if (!weg) wache_.zeigen(nochGemerkt(beimEntfernen));
-      danach(weg);
+      if (danach) danach();
     });
   });
 }

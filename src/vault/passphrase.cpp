@@ -25,20 +25,16 @@ Schluesselbundabfrage schluesselbundAbfrage(bool geschuetzt) {
   return {std::string(schluesselbundDienst), std::string(schluesselbundKonto), geschuetzt};
 }
 
-Gemerkt gemerktLaut(int geschuetzt, int login) {
+Gemerkt passphraseGemerkt(Schluesselbund& bund) {
+  Besitzerkontext ohneDialog{.interaktionVerboten = true};
+  const int geschuetzt = bund.suchen(schluesselbundAbfrage(true), {.kontext = &ohneDialog}, nullptr);
   // Present but behind the owner's confirmation still counts.
   if (geschuetzt == errSecSuccess || geschuetzt == errSecInteractionNotAllowed) return Gemerkt::ja;
+  const int login = bund.suchen(schluesselbundAbfrage(false), {}, nullptr);
   if (login == errSecSuccess) return Gemerkt::ja;
   // Without any keyring nothing can be remembered.
   if (login == errSecItemNotFound || login == errSecNotAvailable) return Gemerkt::nein;
   return Gemerkt::unklar;
-}
-
-Gemerkt passphraseGemerkt(Schluesselbund& bund) {
-  Besitzerkontext ohneDialog{.interaktionVerboten = true};
-  const int geschuetzt = bund.suchen(schluesselbundAbfrage(true), {.kontext = &ohneDialog}, nullptr);
-  if (geschuetzt == errSecSuccess || geschuetzt == errSecInteractionNotAllowed) return Gemerkt::ja;
-  return gemerktLaut(geschuetzt, bund.suchen(schluesselbundAbfrage(false), {}, nullptr));
 }
 
 std::optional<Geheimnis> passphraseLesen(Schluesselbund& bund, const Besitzerkontext* kontext) {

@@ -17,7 +17,6 @@ Schluesselbundabfrage schluesselbundAbfrage(bool geschuetzt = false);
 // What a look-up tells: `unklar` when the keyring is locked against
 // searching or did not answer in time, so that the last answer still holds.
 enum class Gemerkt { nein, ja, unklar };
-Gemerkt gemerktLaut(int geschuetzt, int login);
 
 // Whether a passphrase is remembered in either place. Never asks the user.
 Gemerkt passphraseGemerkt(Schluesselbund& bund);

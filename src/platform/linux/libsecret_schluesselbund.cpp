@@ -152,10 +152,10 @@ struct LibsecretSchluesselbund::Faden {
   // The item calls, on the thread.
   void vorhanden(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
   void lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage);
+  // Ends the call unless the service has an owner on the bus.
+  void dienstBesitzer(std::shared_ptr<Auftrag> a, std::function<void()> weiter);
   void eigenschaft(std::shared_ptr<Auftrag> a, const std::string& pfad, const char* schnittstelle,
                    const char* name, std::function<void(GVariant*)> weiter);
-  void inOffenenSuchen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, const Pfade& offen,
-                       bool gesperrt);
   void hinzufuegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label,
                    Wert wert);
   void aktualisieren(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, Wert wert);
@@ -311,7 +311,7 @@ void LibsecretSchluesselbund::Faden::abbrechen() {
   });
 }
 
-// One line per streak of failures: a menu asks on every redraw.
+// One line per streak of failures: the refresh asks every few seconds.
 void LibsecretSchluesselbund::Faden::melden(int status, const std::string& grund) {
   const bool antwortete = status == errSecSuccess || status == errSecItemNotFound ||
                           status == errSecDuplicateItem || status == errSecInteractionNotAllowed ||
@@ -468,10 +468,7 @@ void LibsecretSchluesselbund::Faden::rufen(std::shared_ptr<Auftrag> a, const std
 void LibsecretSchluesselbund::Faden::pfadeSuchen(std::shared_ptr<Auftrag> a,
                                                  const Schluesselbundabfrage& abfrage,
                                                  std::function<void(Pfade offen, Pfade gesperrt)> weiter) {
-  besitzerKennen([this, a, abfrage, weiter = std::move(weiter)](const char* fehler) {
-    if (fehler) return fertig(a, errSecNotAvailable, fehler);
-    if (besitzer_.empty())
-      return fertig(a, errSecNotAvailable, "kein Dienst org.freedesktop.secrets am Sitzungsbus");
+  dienstBesitzer(a, [this, a, abfrage, weiter = std::move(weiter)] {
     // Across all collections, as secret-tool looks: items in locked ones are listed apart.
     rufen(a, dienstPfad, dienstSchnittstelle, "SearchItems", g_variant_new("(@a{ss})", merkmale(abfrage)),
           "(aoao)", errSecInternalComponent, [weiter](GVariant* antwort) {
@@ -543,32 +540,13 @@ void LibsecretSchluesselbund::Faden::aufforderung(std::shared_ptr<Auftrag> a, co
   });
 }
 
-void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
-                                               const Schluesselbundabfrage& abfrage) {
-  besitzerKennen([this, a, abfrage](const char* fehler) {
+void LibsecretSchluesselbund::Faden::dienstBesitzer(std::shared_ptr<Auftrag> a,
+                                                    std::function<void()> weiter) {
+  besitzerKennen([this, a, weiter = std::move(weiter)](const char* fehler) {
     if (fehler) return fertig(a, errSecNotAvailable, fehler);
     if (besitzer_.empty())
       return fertig(a, errSecNotAvailable, "kein Dienst org.freedesktop.secrets am Sitzungsbus");
-    eigenschaft(a, dienstPfad, dienstSchnittstelle, "Collections", [this, a, abfrage](GVariant* wert) {
-      if (!g_variant_is_of_type(wert, G_VARIANT_TYPE("ao")))
-        return fertig(a, errSecInternalComponent, "Sammlungen ohne Pfade");
-      g_autofree const gchar** liste = g_variant_get_objv(wert, nullptr);
-      const Pfade sammlungen = alsPfade(liste);
-      if (sammlungen.empty()) return fertig(a, errSecItemNotFound);
-      auto offen = std::make_shared<Pfade>();
-      auto uebrig = std::make_shared<std::size_t>(sammlungen.size());
-      auto gesperrt = std::make_shared<bool>(false);
-      for (const auto& pfad : sammlungen) {
-        eigenschaft(a, pfad, sammlungSchnittstelle, "Locked",
-                    [this, a, abfrage, pfad, offen, uebrig, gesperrt](GVariant* zu) {
-                      if (!g_variant_is_of_type(zu, G_VARIANT_TYPE_BOOLEAN) || g_variant_get_boolean(zu))
-                        *gesperrt = true;
-                      else
-                        offen->push_back(pfad);
-                      if (--*uebrig == 0) inOffenenSuchen(a, abfrage, *offen, *gesperrt);
-                    });
-      }
-    });
+    weiter();
   });
 }
 
@@ -583,27 +561,46 @@ void LibsecretSchluesselbund::Faden::eigenschaft(std::shared_ptr<Auftrag> a, con
         });
 }
 
-void LibsecretSchluesselbund::Faden::inOffenenSuchen(std::shared_ptr<Auftrag> a,
-                                                     const Schluesselbundabfrage& abfrage, const Pfade& offen,
-                                                     bool gesperrt) {
-  // Nothing locked: one search across everything, which also lists items of collections that lock meanwhile.
-  if (!gesperrt)
-    return pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
-      fertig(a, offen.empty() && gesperrt.empty() ? errSecItemNotFound : errSecSuccess);
+// Only unlocked collections are searched, each on its own: KeePassXC answers a search that reaches a
+// locked one with its unlock dialog. Nothing found while one is locked says nothing.
+void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
+                                               const Schluesselbundabfrage& abfrage) {
+  dienstBesitzer(a, [this, a, abfrage] {
+    eigenschaft(a, dienstPfad, dienstSchnittstelle, "Collections", [this, a, abfrage](GVariant* wert) {
+      if (!g_variant_is_of_type(wert, G_VARIANT_TYPE("ao")))
+        return fertig(a, errSecInternalComponent, "Sammlungen ohne Pfade");
+      g_autofree const gchar** liste = g_variant_get_objv(wert, nullptr);
+      const Pfade sammlungen = alsPfade(liste);
+      if (sammlungen.empty()) return fertig(a, errSecItemNotFound);
+      struct Stand {
+        std::size_t uebrig;
+        bool gefunden = false, gesperrt = false;
+      };
+      auto stand = std::make_shared<Stand>(Stand{sammlungen.size()});
+      const auto eine = [this, a, stand] {
+        if (--stand->uebrig > 0) return;
+        fertig(a, stand->gefunden   ? errSecSuccess
+                  : stand->gesperrt ? errSecInteractionNotAllowed
+                                    : errSecItemNotFound);
+      };
+      for (const auto& pfad : sammlungen) {
+        eigenschaft(a, pfad, sammlungSchnittstelle, "Locked",
+                    [this, a, abfrage, pfad, stand, eine](GVariant* zu) {
+                      if (!g_variant_is_of_type(zu, G_VARIANT_TYPE_BOOLEAN) || g_variant_get_boolean(zu)) {
+                        stand->gesperrt = true;
+                        return eine();
+                      }
+                      rufen(a, pfad, sammlungSchnittstelle, "SearchItems",
+                            g_variant_new("(@a{ss})", merkmale(abfrage)), "(ao)", errSecInternalComponent,
+                            [stand, eine](GVariant* antwort) {
+                              g_autoptr(GVariant) pfade = g_variant_get_child_value(antwort, 0);
+                              stand->gefunden = stand->gefunden || g_variant_n_children(pfade) > 0;
+                              eine();
+                            });
+                    });
+      }
     });
-  // A locked collection is never searched: KeePassXC answers such a search with its unlock dialog.
-  // What it holds is unknown, so finding nothing elsewhere says nothing.
-  if (offen.empty()) return fertig(a, errSecInteractionNotAllowed);
-  auto uebrig = std::make_shared<std::size_t>(offen.size());
-  auto gefunden = std::make_shared<bool>(false);
-  for (const auto& pfad : offen) {
-    rufen(a, pfad, sammlungSchnittstelle, "SearchItems", g_variant_new("(@a{ss})", merkmale(abfrage)), "(ao)",
-          errSecInternalComponent, [this, a, uebrig, gefunden](GVariant* antwort) {
-            g_autoptr(GVariant) pfade = g_variant_get_child_value(antwort, 0);
-            *gefunden = *gefunden || g_variant_n_children(pfade) > 0;
-            if (--*uebrig == 0) fertig(a, *gefunden ? errSecSuccess : errSecInteractionNotAllowed);
-          });
-  }
+  });
 }
 
 void LibsecretSchluesselbund::Faden::lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage) {
