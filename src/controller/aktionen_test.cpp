@@ -123,7 +123,6 @@ TEST(Entfernen, NurEinKlickAufAllesEntfernenBestaetigt) {
   w.ablaufen();
   EXPECT_EQ(w.dialoge.hinweise.back().text.substr(w.dialoge.hinweise.back().text.rfind("\n\n")),
             "\n\nAlles andere wird jetzt entfernt.");
-  EXPECT_EQ(w.schluesselbund.aufrufe.back(), "loeschen login");
   EXPECT_EQ(w.skripte, Texte{"--zuruecksetzen"});
 }
 

@@ -1,21 +1,11 @@
 #!/usr/bin/env bash
-# Runs a real Secret Service provider on the caller's session bus until SIGTERM, for tests
-# against the keyrings people use. The caller brings a bus of its own (DBUS_SESSION_BUS_ADDRESS),
-# a virtual display (DISPLAY) and HOME, XDG_CONFIG_HOME, XDG_DATA_HOME and XDG_RUNTIME_DIR in a
-# folder of its own. Ready once org.freedesktop.secrets has an owner and
-# $XDG_RUNTIME_DIR/geheimdienst.bereit exists: KeePassXC owns the name about half a second
-# before its database is open, and a search in that time leaves it waiting in a dialog.
-# Usage: tests/helfer/geheimdienst.sh <anbieter>
-#   keepassxc              KeePassXC with $XDG_DATA_HOME/geheimdienst/taler.kdbx open and its group
-#                          "Taler" as the collection; hands out and deletes items without asking
-#   keepassxc-bestaetigen  the same with KeePassXC's defaults: asks before an item is read or
-#                          deleted, and a search while locked waits in its unlock dialog
-#   kwallet                kwalletd5 started as the login's PAM module starts it, "kdewallet" open
-#   gnome-keyring          gnome-keyring-daemon with its login keyring unlocked
-# Every keyring and database has the password "testwort".
-#
-# A test locks KeePassXC with its MainWindow's lockAllDatabases and opens it again with
-# openDatabase (no dialog either way); KWallet with close and pamOpen.
+# Runs a real Secret Service provider on the caller's bus until SIGTERM. The caller brings the
+# bus, DISPLAY and HOME and the XDG folders in a folder of its own; the provider is ready once
+# $XDG_RUNTIME_DIR/geheimdienst.bereit exists (KeePassXC owns its name before its database is
+# open). Every keyring and database has the password "testwort".
+# Usage: tests/helfer/geheimdienst.sh keepassxc|keepassxc-bestaetigen|kwallet|gnome-keyring
+#   keepassxc-bestaetigen: KeePassXC's defaults, which ask before an access and before a search
+#   while locked. A test locks KeePassXC with lockAllDatabases and opens it with openDatabase.
 set -euo pipefail
 
 anbieter=${1:-}
@@ -49,10 +39,7 @@ melden() {
   besitzer=$(gdbus call --session --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.GetNameOwner org.freedesktop.secrets | sed "s/[(',)]//g")
   for _ in $(seq 200); do
-    if "$@"; then
-      : >"$bereit"
-      return
-    fi
+    "$@" && : >"$bereit" && return
     kill -0 "$kind" 2>/dev/null || break
     sleep 0.1
   done
@@ -118,20 +105,18 @@ EOF
 # environment through a listening socket, and kwalletd5 opens (or creates) the wallet with it.
 # The hash is PBKDF2-SHA512 over the password with the wallet's salt, 50000 rounds, 56 bytes.
 kwallet_pam='
-import hashlib, os, socket, sys
+import hashlib, os, socket
 ordner = os.environ["XDG_DATA_HOME"] + "/kwalletd"
 os.makedirs(ordner, exist_ok=True)
 salz = ordner + "/kdewallet.salt"
 if not os.path.exists(salz):
     open(salz, "wb").write(os.urandom(56))
 schluessel = hashlib.pbkdf2_hmac("sha512", b"testwort", open(salz, "rb").read(), 50000, 56)
-open(sys.argv[1] + "/kwallet.hash", "w").write("[byte " + ", ".join(map(hex, schluessel)) + "]")
 lesen, schreiben = os.pipe()
 os.write(schreiben, schluessel)
 os.close(schreiben)
 pfad = os.environ["XDG_RUNTIME_DIR"] + "/kwallet5.socket"
-if os.path.exists(pfad):
-    os.unlink(pfad)
+os.path.exists(pfad) and os.unlink(pfad)
 umgebung = socket.socket(socket.AF_UNIX)
 umgebung.bind(pfad)
 umgebung.listen(1)
@@ -160,12 +145,12 @@ EOF
   # kwalletd5 lists its collections once at start, before PAM's wallet exists: the first
   # login creates it on a bus of its own, which the caller never sees.
   if [ ! -s "$wallet" ]; then
-    dbus-run-session -- bash -c 'python3 -c "$1" "$2" & k=$!
-      for _ in $(seq 100); do [ -s "$3" ] && break; sleep 0.05; done
-      kill $k; wait $k 2>/dev/null; [ -s "$3" ]' - "$kwallet_pam" "$ordner" "$wallet" 2>/dev/null ||
+    dbus-run-session -- bash -c 'python3 -c "$1" & k=$!
+      for _ in $(seq 100); do [ -s "$2" ] && break; sleep 0.05; done
+      kill $k; wait $k 2>/dev/null; [ -s "$2" ]' - "$kwallet_pam" "$wallet" 2>/dev/null ||
       { echo "geheimdienst.sh: kwalletd5 did not create $wallet" >&2; exit 1; }
   fi
-  python3 -c "$kwallet_pam" "$ordner" &
+  python3 -c "$kwallet_pam" &
   kind=$!
   melden kwallet_offen
 }
