@@ -28,7 +28,7 @@ if(tw_programm MATCHES "[${tw_von}-${tw_bis}]" OR tw_rueckstrich GREATER -1)
   message(FATAL_ERROR "Cannot install into \"${tw_programm}\": it contains a control character or a backslash")
 endif()
 
-foreach(tw_teil Info.plist MacOS/TalerWacht MacOS/taler-wacht-webfenster.so MacOS/taler-wacht-status
+foreach(tw_teil Info.plist MacOS/TalerWacht MacOS/taler-wacht-fenster MacOS/taler-wacht-status
                 Resources/geld-bote Resources/starten Resources/symbole)
   if(NOT EXISTS "${TW_BUENDEL}/Contents/${tw_teil}")
     message(FATAL_ERROR "\"${TW_BUENDEL}\" lacks Contents/${tw_teil}: build it first (cmake --build)")

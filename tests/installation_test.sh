@@ -20,7 +20,7 @@ touch "$app/Contents/alt"
 
 programm="$app/Contents/MacOS/TalerWacht"
 starter="$XDG_DATA_HOME/applications/taler-wacht.desktop"
-for datei in Info.plist MacOS/TalerWacht MacOS/taler-wacht-webfenster.so MacOS/taler-wacht-status \
+for datei in Info.plist MacOS/TalerWacht MacOS/taler-wacht-fenster MacOS/taler-wacht-status \
   Resources/geld-bote Resources/starten Resources/symbole/taler-wacht-frage-symbolic.svg; do
   [[ -f $app/Contents/$datei ]] || fehler "bundle lacks $datei"
 done

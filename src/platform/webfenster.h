@@ -1,6 +1,7 @@
 #pragma once
-// Seam: the setup window and its web view. Linux: WebkitFenster (GTK 3 and
-// WebKitGTK 4.1). Tests: a recorder that calls the delegate directly.
+// Seam: the setup window and its web view. Linux: Fensterprogramm, which runs
+// them in a window program of their own (GTK 3 and WebKitGTK 4.1). Tests: a
+// recorder that calls the delegate directly.
 
 #include <string>
 #include <string_view>
@@ -23,6 +24,9 @@ struct Webdelegat {
   // The window is asked to close: its close button, Ctrl+W or schliessen().
   // True lets it close; the window is then hidden and kept.
   virtual bool sollSchliessen() = 0;
+  // The window could not be shown, or went away without being closed; the
+  // next load builds it anew.
+  virtual void fensterAusgefallen() = 0;
 };
 
 struct Fensterbauplan {
@@ -42,7 +46,7 @@ struct Webfenster {
   // Activates the app and brings the window to the front with the focus.
   virtual void nachVorne() = 0;
   // Asks the window to close, as its close button would; the answer comes
-  // through the delegate's sollSchliessen, possibly later.
+  // through the delegate's sollSchliessen, later.
   virtual void schliessen() = 0;
   // The view's current address, empty when it has none.
   virtual std::string adresse() const = 0;

@@ -132,7 +132,13 @@ void Fenster::zeigen(const Url& url, std::function<void()> gezeigt) {
     wartend_.emplace(url, std::move(gezeigt));
     return;
   }
+  if (std::exchange(imBrowser_, false)) {
+    browser_.oeffnen(url.text());
+    if (gezeigt) gezeigt();
+    return;
+  }
   if (!gebaut_) aufbauen();
+  letzteSeite_ = url;
   web_.seiteLaden(url.text(), 60s);
   web_.nachVorne();
   if (gezeigt) gezeigt();
@@ -207,6 +213,28 @@ bool Fenster::sollSchliessen() {
   }
   bewusstGeschlossen = false;
   return true;
+}
+
+void Fenster::fensterAusgefallen() {
+  // Closing the window anyway: nothing more to say.
+  if (hinweisOffen_) return;
+  hinweisOffen_ = true;
+  const Wahl wahl =
+      dialoge_.zeigen(Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
+                              .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
+                              .knoepfe = {"Im Browser öffnen", "Abbrechen"}});
+  hinweisOffen_ = false;
+  // A page asked for meanwhile goes where the user chose; after "Abbrechen"
+  // the next page tries the window again.
+  auto wartend = std::exchange(wartend_, std::nullopt);
+  if (wahl.knopf != ersterKnopf) return;
+  const std::optional<Url> seite = wartend ? std::optional(wartend->first) : letzteSeite_;
+  if (!seite) {
+    imBrowser_ = true;
+    return;
+  }
+  browser_.oeffnen(seite->text());
+  if (wartend && wartend->second) wartend->second();
 }
 
 void Fenster::wartendZeigen() {

@@ -46,6 +46,7 @@ class Fenster final : public Webdelegat {
   void geladen() override;
   void ladenFehlgeschlagen(std::string_view beschreibung) override;
   bool sollSchliessen() override;
+  void fensterAusgefallen() override;
 
   static const std::string warteStil;
 
@@ -76,6 +77,10 @@ class Fenster final : public Webdelegat {
   bool gebaut_ = false;
   bool hinweisOffen_ = false;
   std::optional<std::pair<Url, std::function<void()>>> wartend_;
+  // The page the window showed last; after a failure it may go to the browser.
+  std::optional<Url> letzteSeite_;
+  // The user chose the browser before there was a page: the next one goes there.
+  bool imBrowser_ = false;
 };
 
 // The information text of the closing notice for the vault's remaining minutes.

@@ -15,10 +15,10 @@
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/appindikator_anzeige.h"
 #include "platform/linux/gtk/barrierefreiheit.h"
+#include "platform/linux/gtk/fensterprogramm.h"
 #include "platform/linux/gtk/gio_browser.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
-#include "platform/linux/gtk/nachgeladenes_webfenster.h"
 #include "platform/linux/gtk/pam_bestaetigung.h"
 #include "platform/linux/libsecret_schluesselbund.h"
 #include "platform/linux/syslog_protokoll.h"
@@ -30,22 +30,22 @@ namespace {
 // Ending the app in order: the controller tidies up, then the loop stops.
 struct Programmende final : Anwendung {
   GlibSchleife& schleife;
-  NachgeladenesWebfenster& web;
+  Fensterprogramm& web;
   Steuerung* steuerung = nullptr;
 
-  Programmende(GlibSchleife& s, NachgeladenesWebfenster& w) : schleife(s), web(w) {}
+  Programmende(GlibSchleife& s, Fensterprogramm& w) : schleife(s), web(w) {}
   void beendenAnfragen() override {
     schleife.posten([this] {
-      // The frame is saved on its own only a moment after the window was moved.
-      web.rahmenSichern();
+      // The window program saves the frame as it ends.
+      web.beenden();
       if (steuerung) steuerung->applicationWillTerminate();
       schleife.beenden();
     });
   }
 };
 
-// The setup window's module lies beside the executable.
-std::filesystem::path modulOrdner() {
+// The window program lies beside the executable.
+std::filesystem::path programmOrdner() {
   const auto ausfuehrbar = hauptbuendel().ausfuehrbarerPfad();
   return ausfuehrbar ? ausfuehrbar->parent_path() : std::filesystem::path(".");
 }
@@ -56,14 +56,14 @@ struct Schale {
       : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
         ende(schleife, web),
         besitzer(schleife),
-        web(modulOrdner() / "taler-wacht-webfenster.so", konfigOrdner() / "fensterrahmen") {}
+        web(Fensterprogramm::programm(programmOrdner() / "taler-wacht-fenster"), konfigOrdner() / "fensterrahmen") {}
   AppindikatorAnzeige anzeige;
   GtkDialoge dialoge;
   GtkZwischenablage ablage;
   Programmende ende;
   LibsecretSchluesselbund schluesselbund;
   PamBestaetigung besitzer;
-  NachgeladenesWebfenster web;
+  Fensterprogramm web;
   GioBrowser browser;
 };
 
@@ -93,7 +93,7 @@ int Programm::main(int argc, char** argv) {
   static Programmende* ende = nullptr;
   std::signal(SIGTERM, SIG_IGN);
   schleife.beiSignal(SIGTERM, [] {
-    if (ende) ende->web.rahmenSichern();
+    if (ende) ende->web.beenden();
     aufraeumen();
     prozessBeenden(0);
   });

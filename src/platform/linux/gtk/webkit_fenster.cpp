@@ -2,12 +2,17 @@
 
 #include <gdk/gdkx.h>
 
+#include <gdk/gdkwayland.h>
+#include <libsoup/soup.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "app/dateien.h"
+#include "app/protokoll.h"
 #include "platform/linux/gtk/cairo_tresorbild.h"
 #include "platform/linux/gtk/fensterkuerzel.h"
 
@@ -72,16 +77,65 @@ bool abgebrochen(const GError* fehler) {
                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
 }
 
+
+// A cookie as eight fields: name, value, domain, path, expiry (Unix time,
+// empty for the session), secure, HTTP only, same-site policy.
+void keksAnhaengen(std::vector<std::string>& felder, SoupCookie* keks) {
+  GDateTime* ablauf = soup_cookie_get_expires(keks);
+  felder.insert(felder.end(), {soup_cookie_get_name(keks), soup_cookie_get_value(keks),
+                               soup_cookie_get_domain(keks), soup_cookie_get_path(keks),
+                               ablauf ? std::to_string(g_date_time_to_unix(ablauf)) : "",
+                               soup_cookie_get_secure(keks) ? "1" : "0", soup_cookie_get_http_only(keks) ? "1" : "0",
+                               std::to_string(soup_cookie_get_same_site_policy(keks))});
+}
+
+SoupCookie* keksAus(const std::string* f) {
+  SoupCookie* keks = soup_cookie_new(f[0].c_str(), f[1].c_str(), f[2].c_str(), f[3].c_str(), -1);
+  if (!f[4].empty()) {
+    GDateTime* ablauf = g_date_time_new_from_unix_utc(std::strtoll(f[4].c_str(), nullptr, 10));
+    if (ablauf) soup_cookie_set_expires(keks, ablauf), g_date_time_unref(ablauf);
+  }
+  soup_cookie_set_secure(keks, f[5] == "1");
+  soup_cookie_set_http_only(keks, f[6] == "1");
+  soup_cookie_set_same_site_policy(keks, static_cast<SoupSameSitePolicy>(std::atoi(f[7].c_str())));
+  return keks;
+}
+
+std::string uriVon(WebKitNavigationAction* aktion) {
+  WebKitURIRequest* anfrage = aktion ? webkit_navigation_action_get_request(aktion) : nullptr;
+  const char* uri = anfrage ? webkit_uri_request_get_uri(anfrage) : nullptr;
+  return uri ? uri : "";
+}
+
+// For an answer of WebKit's that may come after this window has gone.
+template <typename F>
+struct Rueckruf {
+  std::weak_ptr<bool> lebt;
+  F tun;
+};
+
 }  // namespace
 
-WebkitFenster::WebkitFenster(std::filesystem::path rahmenDatei) : rahmenDatei_(std::move(rahmenDatei)) {}
+WebkitFenster::WebkitFenster(int fd, std::function<void()> fertig)
+    : kanal_(
+          fd, [this](Nachricht n) { empfangen(std::move(n)); },
+          // The app has gone (or ended the window): the frame is kept for its next start.
+          [this] {
+            rahmenSichern();
+            if (fertig_) fertig_();
+          }),
+      fertig_(std::move(fertig)) {}
 
 WebkitFenster::~WebkitFenster() {
+  *lebt_ = false;
   fristBeenden();
   if (rahmenQuelle_) g_source_remove(rahmenQuelle_);
+  for (auto& [id, frage] : fragen_)
+    if (frage.entscheidung) g_object_unref(frage.entscheidung);
   if (fenster_) {
     g_signal_handlers_disconnect_by_data(ansicht_, this);
     g_signal_handlers_disconnect_by_data(fenster_, this);
+    g_signal_handlers_disconnect_by_data(webkit_website_data_manager_get_cookie_manager(daten_), this);
     gtk_widget_destroy(GTK_WIDGET(fenster_));
   }
   g_clear_object(&einstellungen_);
@@ -89,20 +143,49 @@ WebkitFenster::~WebkitFenster() {
   g_clear_object(&daten_);
 }
 
-void WebkitFenster::aufbauen(const Fensterbauplan& plan, Webdelegat& delegat) {
-  delegat_ = &delegat;
-  rahmenName_ = plan.rahmenName;
+void WebkitFenster::melden(std::string art, std::vector<std::string> teile) {
+  kanal_.senden({std::move(art), std::move(teile)});
+}
 
-  // Cookies and storage live in memory only, for as long as this context.
+void WebkitFenster::empfangen(Nachricht n) {
+  const auto& t = n.teile;
+  if (n.art == "aufbauen" && t.size() == 4 && !fenster_) return aufbauen(t);
+  if (!fenster_) return;
+  if (n.art == "kekse") return kekseSetzen(t);
+  // The pages may need the cookies handed over: they wait for them.
+  if (kekseAusstehend_ > 0) return zurueckgestellt_.push_back(std::move(n));
+  if (n.art == "laden" && t.size() == 2) {
+    wiederbelebt_ = 0;
+    return laden({.adresse = t[0], .frist = std::chrono::milliseconds(std::atoll(t[1].c_str()))});
+  }
+  if (n.art == "html" && t.size() == 1) {
+    wiederbelebt_ = 0;
+    return laden({.html = t[0]});
+  }
+  if (n.art == "vorne" && t.size() == 2)
+    return vorne(t[0] == "fokus", static_cast<guint32>(std::strtoul(t[1].c_str(), nullptr, 10)));
+  if (n.art == "schliessen") return gtk_window_close(fenster_);
+  if (n.art == "antwort" && t.size() == 2) return beantworten(std::strtoul(t[0].c_str(), nullptr, 10), t[1] == "1");
+  protokollieren("Fensterprogramm: unbekannte Nachricht \"" + n.art.substr(0, 40) + "\"");
+}
+
+void WebkitFenster::aufbauen(const std::vector<std::string>& teile) {
+  rahmenDatei_ = teile[2];
+  rahmenName_ = teile[3];
+
+  // Cookies and storage live in memory only; the app keeps the cookies
+  // between two windows.
   daten_ = webkit_website_data_manager_new_ephemeral();
   kontext_ = webkit_web_context_new_with_website_data_manager(daten_);
   webkit_web_context_set_sandbox_enabled(kontext_, TRUE);
   // No back-forward cache and no cache of spare web processes: the window
-  // shows a few local pages, and a closed window should hold no process.
+  // shows a few local pages.
   webkit_web_context_set_cache_model(kontext_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
+  g_signal_connect(webkit_website_data_manager_get_cookie_manager(daten_), "changed", G_CALLBACK(keksGeaendert),
+                   this);
 
   einstellungen_ = webkit_settings_new();
-  webkit_settings_set_user_agent(einstellungen_, plan.benutzerAgent.c_str());
+  webkit_settings_set_user_agent(einstellungen_, teile[1].c_str());
   // Software rendering spares the web process the GL stack, about 60 MB
   // where there is no GPU anyway.
   webkit_settings_set_hardware_acceleration_policy(einstellungen_, WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
@@ -113,6 +196,7 @@ void WebkitFenster::aufbauen(const Fensterbauplan& plan, Webdelegat& delegat) {
   g_signal_connect(ansicht_, "create", G_CALLBACK(erzeugen), this);
   g_signal_connect(ansicht_, "load-failed", G_CALLBACK(fehlgeschlagen), this);
   g_signal_connect(ansicht_, "load-changed", G_CALLBACK(ladestand), this);
+  g_signal_connect(ansicht_, "web-process-terminated", G_CALLBACK(webprozessEnde), this);
   gtk_widget_set_size_request(GTK_WIDGET(ansicht_), mindestBreite, mindestHoehe);
 
   fenster_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
@@ -121,7 +205,7 @@ void WebkitFenster::aufbauen(const Fensterbauplan& plan, Webdelegat& delegat) {
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gtk_window_set_wmclass(fenster_, "taler-wacht-fenster", gdk_get_program_class());
   G_GNUC_END_IGNORE_DEPRECATIONS
-  gtk_window_set_title(fenster_, plan.titel.c_str());
+  gtk_window_set_title(fenster_, teile[0].c_str());
   if (GdkPixbuf* symbol = tresorPixbuf(64)) {
     gtk_window_set_icon(fenster_, symbol);
     g_object_unref(symbol);
@@ -132,7 +216,54 @@ void WebkitFenster::aufbauen(const Fensterbauplan& plan, Webdelegat& delegat) {
   strgWSchliesst(fenster_);
   g_signal_connect(fenster_, "delete-event", G_CALLBACK(schliessenFragen), this);
   g_signal_connect(fenster_, "configure-event", G_CALLBACK(veraendert), this);
-  rahmenWiederherstellen(plan.rahmenName);
+  g_signal_connect(fenster_, "map-event", G_CALLBACK(abgebildet), this);
+  rahmenWiederherstellen(rahmenName_);
+  melden("bereit");
+}
+
+void WebkitFenster::kekseSetzen(const std::vector<std::string>& teile) {
+  WebKitCookieManager* verwalter = webkit_website_data_manager_get_cookie_manager(daten_);
+  for (std::size_t i = 0; i + 8 <= teile.size(); i += 8) {
+    SoupCookie* keks = keksAus(&teile[i]);
+    ++kekseAusstehend_;
+    auto* r = new Rueckruf<WebkitFenster*>{lebt_, this};
+    webkit_cookie_manager_add_cookie(
+        verwalter, keks, nullptr,
+        +[](GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
+          std::unique_ptr<Rueckruf<WebkitFenster*>> r(static_cast<Rueckruf<WebkitFenster*>*>(daten));
+          webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(quelle), ergebnis, nullptr);
+          if (r->lebt.expired() || !*r->lebt.lock()) return;
+          WebkitFenster* f = r->tun;
+          if (--f->kekseAusstehend_ > 0) return;
+          auto wartend = std::move(f->zurueckgestellt_);
+          f->zurueckgestellt_.clear();
+          for (auto& n : wartend) f->empfangen(std::move(n));
+        },
+        r);
+    soup_cookie_free(keks);
+  }
+}
+
+void WebkitFenster::keksGeaendert(WebKitCookieManager*, gpointer selbst) {
+  static_cast<WebkitFenster*>(selbst)->kekseMelden();
+}
+
+void WebkitFenster::kekseMelden(std::function<void()> danach) {
+  using Melden = Rueckruf<std::pair<WebkitFenster*, std::function<void()>>>;
+  auto* r = new Melden{lebt_, {this, std::move(danach)}};
+  webkit_cookie_manager_get_all_cookies(
+      webkit_website_data_manager_get_cookie_manager(daten_), nullptr,
+      +[](GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
+        std::unique_ptr<Melden> r(static_cast<Melden*>(daten));
+        GList* kekse = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(quelle), ergebnis, nullptr);
+        std::vector<std::string> felder;
+        for (GList* k = kekse; k; k = k->next) keksAnhaengen(felder, static_cast<SoupCookie*>(k->data));
+        g_list_free_full(kekse, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
+        if (r->lebt.expired() || !*r->lebt.lock()) return;
+        r->tun.first->melden("kekse", std::move(felder));
+        if (r->tun.second) r->tun.second();
+      },
+      r);
 }
 
 void WebkitFenster::rahmenWiederherstellen(const std::string& name) {
@@ -199,20 +330,17 @@ gboolean WebkitFenster::rahmenFaellig(gpointer selbst) {
   return G_SOURCE_REMOVE;
 }
 
-void WebkitFenster::seiteLaden(const std::string& adresse, Dauer frist) {
+void WebkitFenster::laden(Ladung ladung) {
   fristBeenden();
-  webkit_web_view_load_uri(ansicht_, adresse.c_str());
+  letzte_ = ladung;
+  if (ladung.adresse.empty()) return webkit_web_view_load_html(ansicht_, ladung.html.c_str(), nullptr);
+  webkit_web_view_load_uri(ansicht_, ladung.adresse.c_str());
   // WebKitGTK has no time limit per request: this one ends the load if no
   // answer has come by then.
-  if (frist.count() > 0) {
-    frist_ = frist;
-    fristQuelle_ = g_timeout_add(static_cast<guint>(frist.count()), fristAbgelaufen, this);
+  if (ladung.frist.count() > 0) {
+    frist_ = ladung.frist;
+    fristQuelle_ = g_timeout_add(static_cast<guint>(ladung.frist.count()), fristAbgelaufen, this);
   }
-}
-
-void WebkitFenster::htmlLaden(const std::string& html) {
-  fristBeenden();
-  webkit_web_view_load_html(ansicht_, html.c_str(), nullptr);
 }
 
 void WebkitFenster::fristBeenden() {
@@ -226,11 +354,18 @@ gboolean WebkitFenster::fristAbgelaufen(gpointer selbst) {
   if (webkit_web_view_is_loading(f->ansicht_)) {
     webkit_web_view_stop_loading(f->ansicht_);
     const auto sekunden = std::chrono::duration_cast<std::chrono::seconds>(f->frist_).count();
-    f->delegat_->ladenFehlgeschlagen(
-        "Keine Antwort innerhalb von " +
-        (sekunden > 0 ? std::to_string(sekunden) + " s" : std::to_string(f->frist_.count()) + " ms"));
+    f->melden("fehlgeschlagen",
+              {"Keine Antwort innerhalb von " + (sekunden > 0 ? std::to_string(sekunden) + " s"
+                                                               : std::to_string(f->frist_.count()) + " ms")});
   }
   return G_SOURCE_REMOVE;
+}
+
+unsigned long WebkitFenster::fragen(Frage frage) {
+  const unsigned long id = naechsteFrage_++;
+  melden("frage", {std::to_string(id), frage.adresse});
+  fragen_.emplace(id, std::move(frage));
+  return id;
 }
 
 gboolean WebkitFenster::entscheiden(WebKitWebView*, WebKitPolicyDecision* entscheidung,
@@ -239,35 +374,38 @@ gboolean WebkitFenster::entscheiden(WebKitWebView*, WebKitPolicyDecision* entsch
       art != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
     return FALSE;
   auto* f = static_cast<WebkitFenster*>(selbst);
-  WebKitNavigationAction* aktion = webkit_navigation_policy_decision_get_navigation_action(
-      WEBKIT_NAVIGATION_POLICY_DECISION(entscheidung));
-  WebKitURIRequest* anfrage = aktion ? webkit_navigation_action_get_request(aktion) : nullptr;
-  const char* uri = anfrage ? webkit_uri_request_get_uri(anfrage) : nullptr;
-  const std::string adresse = uri ? uri : "";
-
-  // The delegate may load another page from here; WebKit lets that load win
-  // over the navigation this decision then ignores.
-  const bool erlaubt = f->delegat_->navigationErlauben(adresse);
-
-  if (erlaubt && art == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
-    webkit_policy_decision_use(entscheidung);
-    return TRUE;
-  }
-  // A page asking for a new window gets it in this one.
-  if (erlaubt) f->seiteLaden(adresse, f->frist_);
-  webkit_policy_decision_ignore(entscheidung);
+  // Held until the app has decided.
+  f->fragen({.entscheidung = WEBKIT_POLICY_DECISION(g_object_ref(entscheidung)),
+             .neuesFenster = art == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION,
+             .adresse = uriVon(webkit_navigation_policy_decision_get_navigation_action(
+                 WEBKIT_NAVIGATION_POLICY_DECISION(entscheidung)))});
   return TRUE;
 }
 
 GtkWidget* WebkitFenster::erzeugen(WebKitWebView*, WebKitNavigationAction* aktion, gpointer selbst) {
   // Reached where WebKit makes a window without asking first (window.open, a
   // context menu's "open in new window"): the same rule, in this view.
-  auto* f = static_cast<WebkitFenster*>(selbst);
-  WebKitURIRequest* anfrage = aktion ? webkit_navigation_action_get_request(aktion) : nullptr;
-  const char* uri = anfrage ? webkit_uri_request_get_uri(anfrage) : nullptr;
-  const std::string adresse = uri ? uri : "";
-  if (f->delegat_->navigationErlauben(adresse)) f->seiteLaden(adresse, f->frist_);
+  static_cast<WebkitFenster*>(selbst)->fragen({.entscheidung = nullptr, .neuesFenster = true, .adresse = uriVon(aktion)});
   return nullptr;
+}
+
+void WebkitFenster::beantworten(unsigned long id, bool ja) {
+  if (schliessfrageOffen_ && id == 0) {
+    schliessfrageOffen_ = false;
+    if (ja) zumachen();
+    return;
+  }
+  const auto gefunden = fragen_.find(id);
+  if (gefunden == fragen_.end()) return;
+  Frage frage = std::move(gefunden->second);
+  fragen_.erase(gefunden);
+  // The app may have loaded another page meanwhile; WebKit lets that load win
+  // over the navigation this decision then ignores.
+  if (ja && !frage.neuesFenster) webkit_policy_decision_use(frage.entscheidung);
+  else if (frage.entscheidung) webkit_policy_decision_ignore(frage.entscheidung);
+  // A page asking for a new window gets it in this one.
+  if (ja && frage.neuesFenster) laden({.adresse = frage.adresse, .frist = frist_});
+  if (frage.entscheidung) g_object_unref(frage.entscheidung);
 }
 
 gboolean WebkitFenster::fehlgeschlagen(WebKitWebView*, WebKitLoadEvent ereignis, gchar*, GError* fehler,
@@ -277,9 +415,9 @@ gboolean WebkitFenster::fehlgeschlagen(WebKitWebView*, WebKitLoadEvent ereignis,
   const bool vorlaeufig = ereignis == WEBKIT_LOAD_STARTED || ereignis == WEBKIT_LOAD_REDIRECTED;
   if (vorlaeufig && !abgebrochen(fehler)) {
     f->fristBeenden();
-    f->delegat_->ladenFehlgeschlagen(fehler->message);
+    f->melden("fehlgeschlagen", {fehler->message});
   }
-  // WebKit's own error page never shows: the delegate has its own.
+  // WebKit's own error page never shows: the app has its own.
   return TRUE;
 }
 
@@ -287,67 +425,86 @@ void WebkitFenster::ladestand(WebKitWebView*, WebKitLoadEvent ereignis, gpointer
   auto* f = static_cast<WebkitFenster*>(selbst);
   if (ereignis == WEBKIT_LOAD_STARTED) f->ladenGescheitert_ = false;
   if (ereignis == WEBKIT_LOAD_COMMITTED) f->fristBeenden();
-  if (ereignis == WEBKIT_LOAD_FINISHED && !f->ladenGescheitert_) f->delegat_->geladen();
+  if (ereignis == WEBKIT_LOAD_FINISHED && !f->ladenGescheitert_) {
+    const char* uri = webkit_web_view_get_uri(f->ansicht_);
+    f->melden("geladen", {uri ? uri : ""});
+  }
+}
+
+void WebkitFenster::webprozessEnde(WebKitWebView*, WebKitWebProcessTerminationReason grund, gpointer selbst) {
+  auto* f = static_cast<WebkitFenster*>(selbst);
+  if (grund == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || !f->letzte_) return;
+  if (f->wiederbelebt_ >= hoechstensWiederbelebt) {
+    f->melden("ausgefallen", {"der Webprozess endete " + std::to_string(f->wiederbelebt_ + 1) + "-mal in Folge"});
+    return;
+  }
+  ++f->wiederbelebt_;
+  protokollieren("Fensterprogramm: Webprozess beendet (" +
+                 std::string(grund == WEBKIT_WEB_PROCESS_CRASHED ? "abgestürzt" : "zu viel Speicher") +
+                 ") — die Seite wird neu geladen");
+  // The view asks for a new web process on its next load.
+  f->laden(*f->letzte_);
 }
 
 gboolean WebkitFenster::schliessenFragen(GtkWidget*, GdkEvent*, gpointer selbst) {
   auto* f = static_cast<WebkitFenster*>(selbst);
-  if (!gtk_widget_get_visible(GTK_WIDGET(f->fenster_)) || !f->delegat_->sollSchliessen()) return TRUE;
-  f->rahmenSichern();
-  gtk_widget_hide(GTK_WIDGET(f->fenster_));
-  f->fristBeenden();
-  // A hidden window holds no web content; the network process, and with it
-  // the session's cookies, stays.
-  webkit_web_view_terminate_web_process(f->ansicht_);
+  if (gtk_widget_get_visible(GTK_WIDGET(f->fenster_)) && !f->schliessfrageOffen_) {
+    f->schliessfrageOffen_ = true;
+    f->melden("schliessfrage", {"0"});
+  }
   return TRUE;
+}
+
+void WebkitFenster::zumachen() {
+  rahmenSichern();
+  gtk_widget_hide(GTK_WIDGET(fenster_));
+  fristBeenden();
+  // The cookies as they are now go to the app, which hands them to the next window.
+  kekseMelden([this] {
+    melden("zu");
+    kanal_.leeren(1000);
+    if (auto fertig = std::move(fertig_)) fertig();
+  });
 }
 
 namespace {
 
-// The app's open alerts: someone may be typing a passphrase into one.
-std::vector<GtkWidget*> offeneHinweise() {
-  std::vector<GtkWidget*> offen;
-  GList* alle = gtk_window_list_toplevels();
-  for (GList* f = alle; f; f = f->next)
-    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data)))
-      offen.push_back(GTK_WIDGET(f->data));
-  g_list_free(alle);
-  return offen;
+bool aufWayland(GtkWindow* fenster) {
+#ifdef GDK_WINDOWING_WAYLAND
+  return GDK_IS_WAYLAND_DISPLAY(gtk_widget_get_display(GTK_WIDGET(fenster)));
+#else
+  return false;
+#endif
 }
 
 }  // namespace
 
-void WebkitFenster::nachVorne() {
-  if (const auto hinweise = offeneHinweise(); !hinweise.empty()) {
-    // The window comes up behind the alerts and leaves them the focus, as a
-    // window does behind a modal panel.
+void WebkitFenster::vorne(bool mitFokus, guint32 zeit) {
+  if (!mitFokus) {
+    // Shown behind an alert of the app's, which keeps the focus; the app
+    // raises its alerts once this window is on screen.
+    gezeigtMelden_ = true;
     gtk_window_set_focus_on_map(fenster_, FALSE);
     gtk_widget_show(GTK_WIDGET(fenster_));
     gtk_window_set_focus_on_map(fenster_, TRUE);
-    for (GtkWidget* hinweis : hinweise)
-      if (gtk_widget_get_realized(hinweis)) gdk_window_raise(gtk_widget_get_window(hinweis));
+    if (gtk_widget_get_mapped(GTK_WIDGET(fenster_))) abgebildet(nullptr, nullptr, this);
     return;
   }
+  // Wayland lets no program raise its own window; a window mapped anew gets
+  // the focus from the compositor.
+  if (aufWayland(fenster_) && gtk_widget_get_mapped(GTK_WIDGET(fenster_))) gtk_widget_hide(GTK_WIDGET(fenster_));
   gtk_widget_show(GTK_WIDGET(fenster_));
-  guint32 zeit = gtk_get_current_event_time();
   // Without the time of a user's action, window managers may keep the focus
   // elsewhere; the server's time stands in for it.
   GdkWindow* fenster = gtk_widget_get_window(GTK_WIDGET(fenster_));
-  if (zeit == GDK_CURRENT_TIME && fenster && GDK_IS_X11_WINDOW(fenster))
-    zeit = gdk_x11_get_server_time(fenster);
+  if (zeit == GDK_CURRENT_TIME && fenster && GDK_IS_X11_WINDOW(fenster)) zeit = gdk_x11_get_server_time(fenster);
   gtk_window_present_with_time(fenster_, zeit);
 }
 
-void WebkitFenster::schliessen() { gtk_window_close(fenster_); }
-
-std::string WebkitFenster::adresse() const {
-  const char* uri = ansicht_ ? webkit_web_view_get_uri(ansicht_) : nullptr;
-  return uri ? uri : "";
+gboolean WebkitFenster::abgebildet(GtkWidget*, GdkEvent*, gpointer selbst) {
+  auto* f = static_cast<WebkitFenster*>(selbst);
+  if (std::exchange(f->gezeigtMelden_, false)) f->melden("gezeigt");
+  return FALSE;
 }
 
 }  // namespace tw
-
-// The module's entry beside tw_webfenster_erzeugen, for the window that one made.
-extern "C" __attribute__((visibility("default"))) void tw_webfenster_rahmen_sichern(tw::Webfenster* fenster) {
-  static_cast<tw::WebkitFenster*>(fenster)->rahmenSichern();
-}
