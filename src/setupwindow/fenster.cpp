@@ -219,10 +219,10 @@ void Fenster::fensterAusgefallen() {
   // Closing the window anyway: nothing more to say.
   if (hinweisOffen_) return;
   hinweisOffen_ = true;
-  const Wahl wahl =
-      dialoge_.zeigen(Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
-                              .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
-                              .knoepfe = {"Im Browser öffnen", "Abbrechen"}});
+  const Wahl wahl = dialoge_.zeigen(
+      Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
+              .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
+              .knoepfe = {"Im Browser öffnen", "Abbrechen"}});
   hinweisOffen_ = false;
   // A page asked for meanwhile goes where the user chose; after "Abbrechen"
   // the next page tries the window again.

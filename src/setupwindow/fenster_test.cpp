@@ -143,5 +143,37 @@ TEST(Fenster, WartenZeigenUndFehlgeschlagenesLaden) {
   }
 }
 
+TEST(Fenster, AusfallBietetDenBrowserAn) {
+  const std::string erste = "http://127.0.0.1:8858/", zweite = "http://localhost:8860/k/";
+  // A page shown before the failure, one asked for while its alert is open, the answer, and
+  // where the pages went: the browser's addresses, whether "gezeigt" ran, the window's last step.
+  for (const auto& [vorher, waehrend, antwort, imBrowser, gezeigt, danach] :
+       std::vector<std::tuple<bool, bool, int, std::vector<std::string>, bool, std::string>>{
+           {true, false, ersterKnopf, {erste}, false, "seite " + zweite},
+           {true, false, ersterKnopf + 1, {}, false, "seite " + zweite},
+           {false, false, ersterKnopf, {zweite}, false, ""},
+           {true, true, ersterKnopf, {zweite}, true, ""},
+           {true, true, ersterKnopf + 1, {}, false, ""}}) {
+    Fensterwelt w;
+    if (vorher) w.fenster.zeigen(*Url::aus(erste));
+    else w.fenster.warten();
+    bool lief = false;
+    if (waehrend) w.dialoge.waehrend = [&] { w.fenster.zeigen(*Url::aus(zweite), [&] { lief = true; }); };
+    w.dialoge.antworten = {Wahl{antwort}};
+    w.fenster.fensterAusgefallen();
+    ASSERT_EQ(w.dialoge.hinweise.size(), 1u);
+    EXPECT_EQ(w.dialoge.hinweise[0],
+              (Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
+                       .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
+                       .knoepfe = {"Im Browser öffnen", "Abbrechen"}}));
+    EXPECT_EQ(lief, gezeigt);
+    // The next page: in the browser once the user chose it before there was one, else in the window.
+    w.web.schritte.clear();
+    if (!waehrend) w.fenster.zeigen(*Url::aus(zweite));
+    EXPECT_EQ(w.browser.adressen, imBrowser);
+    EXPECT_EQ(w.web.schritte.empty() ? "" : w.web.schritte.front(), danach);
+  }
+}
+
 }  // namespace
 }  // namespace tw

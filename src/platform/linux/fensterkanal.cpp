@@ -21,7 +21,8 @@ void zahlAnhaengen(std::string& ziel, std::uint32_t zahl) {
 
 std::uint32_t zahlLesen(const std::string& text, std::size_t ab) {
   std::uint32_t zahl = 0;
-  for (int i = 0; i < 4; ++i) zahl |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[ab + i])) << (8 * i);
+  for (int i = 0; i < 4; ++i)
+    zahl |= static_cast<std::uint32_t>(static_cast<unsigned char>(text[ab + i])) << (8 * i);
   return zahl;
 }
 

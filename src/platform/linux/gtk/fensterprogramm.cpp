@@ -1,5 +1,6 @@
 #include "platform/linux/gtk/fensterprogramm.h"
 
+#include <glib-unix.h>
 #include <gtk/gtk.h>
 #include <poll.h>
 #include <signal.h>
@@ -9,7 +10,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <glib-unix.h>
 
 #include "app/protokoll.h"
 
@@ -22,7 +22,8 @@ constexpr guint nachfrist = 2000;
 
 std::string wieBeendet(int status) {
   if (WIFSIGNALED(status))
-    return "endete durch Signal " + std::to_string(WTERMSIG(status)) + " (" + ::strsignal(WTERMSIG(status)) + ")";
+    return "endete durch Signal " + std::to_string(WTERMSIG(status)) + " (" + ::strsignal(WTERMSIG(status)) +
+           ")";
   return "endete mit Status " + std::to_string(WEXITSTATUS(status));
 }
 
@@ -70,9 +71,9 @@ Fensterprogramm::Starter Fensterprogramm::programm(std::filesystem::path ausfueh
     const gint quelle[] = {ende}, ziel[] = {3};
     GPid pid = 0;
     GError* f = nullptr;
-    const bool ok = g_spawn_async_with_pipes_and_fds(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                                     nullptr, -1, -1, -1, quelle, ziel, 1, &pid, nullptr, nullptr,
-                                                     nullptr, &f);
+    const bool ok =
+        g_spawn_async_with_pipes_and_fds(nullptr, argv, nullptr, G_SPAWN_DO_NOT_REAP_CHILD, nullptr, nullptr,
+                                         -1, -1, -1, quelle, ziel, 1, &pid, nullptr, nullptr, nullptr, &f);
     ::close(ende);
     if (ok) return pid;
     fehler = f->message;
@@ -162,11 +163,13 @@ bool Fensterprogramm::starten() {
       +[](gpointer selbst) -> gboolean {
         auto* p = static_cast<Fensterprogramm*>(selbst);
         p->startQuelle_ = 0;
-        p->ausgefallen("keine Antwort innerhalb von " + std::to_string(startfristMs / 1000) + " s nach dem Start");
+        p->ausgefallen("keine Antwort innerhalb von " + std::to_string(startfristMs / 1000) +
+                       " s nach dem Start");
         return G_SOURCE_REMOVE;
       },
       this);
-  kanal_->senden({"aufbauen", {plan_->titel, plan_->benutzerAgent, rahmenDatei_.string(), plan_->rahmenName}});
+  kanal_->senden(
+      {"aufbauen", {plan_->titel, plan_->benutzerAgent, rahmenDatei_.string(), plan_->rahmenName}});
   if (!kekse_.empty()) kanal_->senden({"kekse", kekse_});
   return true;
 }

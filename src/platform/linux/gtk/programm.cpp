@@ -3,6 +3,8 @@
 #include <gtk/gtk.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,7 +58,8 @@ struct Schale {
       : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
         ende(schleife, web),
         besitzer(schleife),
-        web(Fensterprogramm::programm(programmOrdner() / "taler-wacht-fenster"), konfigOrdner() / "fensterrahmen") {}
+        web(Fensterprogramm::programm(programmOrdner() / "taler-wacht-fenster"),
+            konfigOrdner() / "fensterrahmen") {}
   AppindikatorAnzeige anzeige;
   GtkDialoge dialoge;
   GtkZwischenablage ablage;
@@ -75,8 +78,19 @@ int Programm::main(int argc, char** argv) {
   const std::vector<std::string> argumente(argv + 1, argv + argc);
 
   barrierefreiheitVorGtk();
+  // The app draws nothing with OpenGL, yet GDK on X11 would load the GL stack
+  // (Mesa and LLVM, megabytes) only to pick a visual. The window program and
+  // the scripts get the variable as it was.
+  const char* gl = std::getenv("GDK_GL");
+  const std::optional<std::string> glVorher = gl ? std::optional<std::string>(gl) : std::nullopt;
+  ::setenv("GDK_GL", "disable", 1);
+  const bool grafisch = gtk_init_check(&argc, &argv);
+  if (glVorher)
+    ::setenv("GDK_GL", glVorher->c_str(), 1);
+  else
+    ::unsetenv("GDK_GL");
   // A copy that cannot show anything must not take over from one that can.
-  if (!gtk_init_check(&argc, &argv)) {
+  if (!grafisch) {
     protokollieren(
         "keine grafische Sitzung (DISPLAY oder WAYLAND_DISPLAY) — ohne sie gibt es kein Symbol; eine "
         "laufende Kopie bleibt unberührt");

@@ -27,6 +27,10 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
     const auto zeile = lesen(zustand / "menue.fenster.log");
     return zeile && zeile->starts_with("geladen http://127.0.0.1:" + port + "/t/");
   })) << lesen(zustand / "menue.fenster.log").value_or("no log");
+  // The window's web engine runs in the window program, never in the app.
+  const std::string karte = lesen(fs::path("/proc") / std::to_string(programm->pid()) / "maps").value_or("");
+  for (const char* bibliothek : {"libwebkit2gtk", "libjavascriptcoregtk", "libLLVM", "libgallium", "_dri.so"})
+    EXPECT_EQ(karte.find(bibliothek), std::string::npos) << bibliothek;
 
   // First launch from the bundle starts the stand-in; its vault is not set up.
   const auto z = bisZeile("(aus) Für ChatGPT & Co.: läuft");
@@ -52,6 +56,31 @@ TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
   EXPECT_TRUE(server && prozessIstUnser(std::stoi(*server)));
   beenden(*programm);
   EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
+}
+
+// A web engine that cannot start its sandbox ends the window program, not the app: the user is
+// told, and the tray goes on.
+TEST_F(Schale, FensterprogrammOhneSandboxLaesstDieLeisteStehen) {
+  const fs::path bwrap = welt / "bwrap";
+  dateiSchreiben(bwrap, "#!/bin/sh\necho 'bwrap: No permissions to create new namespace' >&2\nexit 1\n");
+  fs::permissions(bwrap, fs::perms::owner_all);
+  Start start = app();
+  // The refusing bubblewrap stands in for the system's in a mount namespace of the app's own.
+  std::vector<std::string> vorne{"/usr/bin/unshare", "--mount", "--propagation", "private"};
+  if (::geteuid() != 0) vorne.insert(vorne.begin() + 1, "--map-root-user");
+  vorne.insert(vorne.end(), {"/bin/sh", "-c", "mount --bind \"$0\" /usr/bin/bwrap && exec \"$@\"", bwrap});
+  start.argumente.insert(start.argumente.begin(), vorne.begin(), vorne.end());
+  starten(start);
+  // A first launch opens the window at once.
+  ASSERT_TRUE(leiste::kontextLaufen(30s, [&] {
+    return programm->fehler().find("Einrichtungsfenster ausgefallen: das Fensterprogramm endete") !=
+           std::string::npos;
+  })) << programm->fehler();
+  bisZeile("(aus) Für ChatGPT & Co.: läuft");
+  tippen({"key", "Escape"});  // the alert, which the search finds only while it is open
+  klicken("Anhalten");
+  bisZeile("(aus) Für ChatGPT & Co.: angehalten");
+  beenden(*programm);
 }
 
 // Owner confirmation through pam_matrix: the user's login password is "anmeldewort".

@@ -1,8 +1,7 @@
 #include "platform/linux/gtk/webkit_fenster.h"
 
-#include <gdk/gdkx.h>
-
 #include <gdk/gdkwayland.h>
+#include <gdk/gdkx.h>
 #include <libsoup/soup.h>
 
 #include <algorithm>
@@ -77,16 +76,15 @@ bool abgebrochen(const GError* fehler) {
                          WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE);
 }
 
-
 // A cookie as eight fields: name, value, domain, path, expiry (Unix time,
 // empty for the session), secure, HTTP only, same-site policy.
 void keksAnhaengen(std::vector<std::string>& felder, SoupCookie* keks) {
   GDateTime* ablauf = soup_cookie_get_expires(keks);
-  felder.insert(felder.end(), {soup_cookie_get_name(keks), soup_cookie_get_value(keks),
-                               soup_cookie_get_domain(keks), soup_cookie_get_path(keks),
-                               ablauf ? std::to_string(g_date_time_to_unix(ablauf)) : "",
-                               soup_cookie_get_secure(keks) ? "1" : "0", soup_cookie_get_http_only(keks) ? "1" : "0",
-                               std::to_string(soup_cookie_get_same_site_policy(keks))});
+  felder.insert(felder.end(),
+                {soup_cookie_get_name(keks), soup_cookie_get_value(keks), soup_cookie_get_domain(keks),
+                 soup_cookie_get_path(keks), ablauf ? std::to_string(g_date_time_to_unix(ablauf)) : "",
+                 soup_cookie_get_secure(keks) ? "1" : "0", soup_cookie_get_http_only(keks) ? "1" : "0",
+                 std::to_string(soup_cookie_get_same_site_policy(keks))});
 }
 
 SoupCookie* keksAus(const std::string* f) {
@@ -165,7 +163,8 @@ void WebkitFenster::empfangen(Nachricht n) {
   if (n.art == "vorne" && t.size() == 2)
     return vorne(t[0] == "fokus", static_cast<guint32>(std::strtoul(t[1].c_str(), nullptr, 10)));
   if (n.art == "schliessen") return gtk_window_close(fenster_);
-  if (n.art == "antwort" && t.size() == 2) return beantworten(std::strtoul(t[0].c_str(), nullptr, 10), t[1] == "1");
+  if (n.art == "antwort" && t.size() == 2)
+    return beantworten(std::strtoul(t[0].c_str(), nullptr, 10), t[1] == "1");
   protokollieren("Fensterprogramm: unbekannte Nachricht \"" + n.art.substr(0, 40) + "\"");
 }
 
@@ -181,8 +180,8 @@ void WebkitFenster::aufbauen(const std::vector<std::string>& teile) {
   // No back-forward cache and no cache of spare web processes: the window
   // shows a few local pages.
   webkit_web_context_set_cache_model(kontext_, WEBKIT_CACHE_MODEL_DOCUMENT_VIEWER);
-  g_signal_connect(webkit_website_data_manager_get_cookie_manager(daten_), "changed", G_CALLBACK(keksGeaendert),
-                   this);
+  g_signal_connect(webkit_website_data_manager_get_cookie_manager(daten_), "changed",
+                   G_CALLBACK(keksGeaendert), this);
 
   einstellungen_ = webkit_settings_new();
   webkit_settings_set_user_agent(einstellungen_, teile[1].c_str());
@@ -255,7 +254,8 @@ void WebkitFenster::kekseMelden(std::function<void()> danach) {
       webkit_website_data_manager_get_cookie_manager(daten_), nullptr,
       +[](GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
         std::unique_ptr<Melden> r(static_cast<Melden*>(daten));
-        GList* kekse = webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(quelle), ergebnis, nullptr);
+        GList* kekse =
+            webkit_cookie_manager_get_all_cookies_finish(WEBKIT_COOKIE_MANAGER(quelle), ergebnis, nullptr);
         std::vector<std::string> felder;
         for (GList* k = kekse; k; k = k->next) keksAnhaengen(felder, static_cast<SoupCookie*>(k->data));
         g_list_free_full(kekse, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
@@ -355,8 +355,8 @@ gboolean WebkitFenster::fristAbgelaufen(gpointer selbst) {
     webkit_web_view_stop_loading(f->ansicht_);
     const auto sekunden = std::chrono::duration_cast<std::chrono::seconds>(f->frist_).count();
     f->melden("fehlgeschlagen",
-              {"Keine Antwort innerhalb von " + (sekunden > 0 ? std::to_string(sekunden) + " s"
-                                                               : std::to_string(f->frist_.count()) + " ms")});
+              {"Keine Antwort innerhalb von " +
+               (sekunden > 0 ? std::to_string(sekunden) + " s" : std::to_string(f->frist_.count()) + " ms")});
   }
   return G_SOURCE_REMOVE;
 }
@@ -385,7 +385,8 @@ gboolean WebkitFenster::entscheiden(WebKitWebView*, WebKitPolicyDecision* entsch
 GtkWidget* WebkitFenster::erzeugen(WebKitWebView*, WebKitNavigationAction* aktion, gpointer selbst) {
   // Reached where WebKit makes a window without asking first (window.open, a
   // context menu's "open in new window"): the same rule, in this view.
-  static_cast<WebkitFenster*>(selbst)->fragen({.entscheidung = nullptr, .neuesFenster = true, .adresse = uriVon(aktion)});
+  static_cast<WebkitFenster*>(selbst)->fragen(
+      {.entscheidung = nullptr, .neuesFenster = true, .adresse = uriVon(aktion)});
   return nullptr;
 }
 
@@ -401,8 +402,10 @@ void WebkitFenster::beantworten(unsigned long id, bool ja) {
   fragen_.erase(gefunden);
   // The app may have loaded another page meanwhile; WebKit lets that load win
   // over the navigation this decision then ignores.
-  if (ja && !frage.neuesFenster) webkit_policy_decision_use(frage.entscheidung);
-  else if (frage.entscheidung) webkit_policy_decision_ignore(frage.entscheidung);
+  if (ja && !frage.neuesFenster)
+    webkit_policy_decision_use(frage.entscheidung);
+  else if (frage.entscheidung)
+    webkit_policy_decision_ignore(frage.entscheidung);
   // A page asking for a new window gets it in this one.
   if (ja && frage.neuesFenster) laden({.adresse = frage.adresse, .frist = frist_});
   if (frage.entscheidung) g_object_unref(frage.entscheidung);
@@ -435,7 +438,8 @@ void WebkitFenster::webprozessEnde(WebKitWebView*, WebKitWebProcessTerminationRe
   auto* f = static_cast<WebkitFenster*>(selbst);
   if (grund == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || !f->letzte_) return;
   if (f->wiederbelebt_ >= hoechstensWiederbelebt) {
-    f->melden("ausgefallen", {"der Webprozess endete " + std::to_string(f->wiederbelebt_ + 1) + "-mal in Folge"});
+    f->melden("ausgefallen",
+              {"der Webprozess endete " + std::to_string(f->wiederbelebt_ + 1) + "-mal in Folge"});
     return;
   }
   ++f->wiederbelebt_;
@@ -492,12 +496,14 @@ void WebkitFenster::vorne(bool mitFokus, guint32 zeit) {
   }
   // Wayland lets no program raise its own window; a window mapped anew gets
   // the focus from the compositor.
-  if (aufWayland(fenster_) && gtk_widget_get_mapped(GTK_WIDGET(fenster_))) gtk_widget_hide(GTK_WIDGET(fenster_));
+  if (aufWayland(fenster_) && gtk_widget_get_mapped(GTK_WIDGET(fenster_)))
+    gtk_widget_hide(GTK_WIDGET(fenster_));
   gtk_widget_show(GTK_WIDGET(fenster_));
   // Without the time of a user's action, window managers may keep the focus
   // elsewhere; the server's time stands in for it.
   GdkWindow* fenster = gtk_widget_get_window(GTK_WIDGET(fenster_));
-  if (zeit == GDK_CURRENT_TIME && fenster && GDK_IS_X11_WINDOW(fenster)) zeit = gdk_x11_get_server_time(fenster);
+  if (zeit == GDK_CURRENT_TIME && fenster && GDK_IS_X11_WINDOW(fenster))
+    zeit = gdk_x11_get_server_time(fenster);
   gtk_window_present_with_time(fenster_, zeit);
 }
 

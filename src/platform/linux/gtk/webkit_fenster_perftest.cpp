@@ -13,9 +13,9 @@
 #include "fakes/oberflaeche.h"
 #include "helfer/roh_server.h"
 #include "platform/linux/glib_schleife.h"
+#include "platform/linux/gtk/fensterprogramm.h"
 #include "platform/linux/gtk/gio_browser.h"
 #include "platform/linux/gtk/gtk_testhilfe.h"
-#include "platform/linux/gtk/fensterprogramm.h"
 #include "setupwindow/fenster.h"
 
 // In a sanitizer build: fontconfig's caches, freed only by FcFini.
@@ -84,7 +84,8 @@ double pss(pid_t pid) {
 bool webkitGeladen() {
   std::ifstream karte("/proc/self/maps");
   for (std::string zeile; std::getline(karte, zeile);)
-    for (const char* teil : {"libwebkit2gtk", "libjavascriptcoregtk", "libLLVM", "libgallium", "_dri.so", "libGLX_mesa"})
+    for (const char* teil :
+         {"libwebkit2gtk", "libjavascriptcoregtk", "libLLVM", "libgallium", "_dri.so", "libGLX_mesa"})
       if (zeile.find(teil) != std::string::npos) return true;
   return false;
 }
@@ -121,7 +122,8 @@ int messen() {
     fenster.zeigen(seite);
     if (!bisAbgearbeitet([&] { return web.fertig.has_value(); })) return std::fprintf(stderr, "no load\n"), 1;
     zeiten.push_back(std::chrono::duration<double, std::milli>(*web.fertig - anfang).count());
-    if (i == 9) bisZu(std::chrono::seconds(2), [] { return abarbeiten(), false; }), speicherZeigen("page showing");
+    if (i == 9)
+      bisZu(std::chrono::seconds(2), [] { return abarbeiten(), false; }), speicherZeigen("page showing");
     programm.schliessen();
     if (!bisZu(std::chrono::seconds(10), [] { return abarbeiten(), nachkommen("taler-wacht-fen").empty(); }))
       return std::fprintf(stderr, "the window program did not end\n"), 1;

@@ -1,8 +1,7 @@
 #include "platform/linux/gtk/webkit_fenster.h"
 
-#include <signal.h>
-
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cerrno>
 #include <map>
@@ -137,7 +136,7 @@ class WebkitFensterTest : public ::testing::Test {
                               "<p>Startseite</p><a id=aussen href='https://talerwacht.example/hilfe'>a</a>"
                               "<a id=neu target=_blank href='" +
                                   zweite.adresse() + "'>n</a><input id=a><input id=b>",
-                              "Set-Cookie: keks=da\r\n")};
+                              "Set-Cookie: keks=da; Max-Age=3600\r\n")};
   GlibSchleife schleife;
   DialogeNachPlan dialoge;
   GioBrowser browser;
@@ -204,6 +203,7 @@ TEST_F(WebkitFensterTest, SeitenNeueFensterFehlschlagFristUndFokus) {
 }
 
 TEST_F(WebkitFensterTest, SchliessenBeendetDasProgrammBehaeltCookiesKuerzelUndRahmen) {
+  std::error_code fehler;
   fenster.tresorOffen = [] { return std::pair<bool, std::optional<std::int64_t>>{true, std::nullopt}; };
   ASSERT_TRUE(startZeigen());
   skript("location.href = 'http://127.0.0.1/fenster-schliessen'");
@@ -214,6 +214,12 @@ TEST_F(WebkitFensterTest, SchliessenBeendetDasProgrammBehaeltCookiesKuerzelUndRa
   ASSERT_TRUE(startZeigen());
   EXPECT_EQ(dienst.gestartet, 2);
   EXPECT_TRUE(enthaelt(start.anfragen().back(), "\r\nCookie: keks=da\r\n"));
+  // The cookies live in memory only: no file of the session holds them.
+  for (const char* ort :
+       {g_get_home_dir(), g_get_user_data_dir(), g_get_user_cache_dir(), g_get_user_runtime_dir()})
+    for (const auto& d : std::filesystem::recursive_directory_iterator(
+             ort, std::filesystem::directory_options::skip_permission_denied, fehler))
+      EXPECT_FALSE(d.is_regular_file() && enthaelt(lesen(d.path()).value_or(""), "keks")) << d.path();
 
   // The page's text fields keep their shortcuts, and take what the app copied.
   GtkWidget* fenster = GTK_WIDGET(dienst.web->fenster());
