@@ -82,8 +82,8 @@ Fensterprogramm::Starter Fensterprogramm::programm(std::filesystem::path ausfueh
   };
 }
 
-Fensterprogramm::Fensterprogramm(Starter starter, std::filesystem::path rahmenDatei)
-    : starter_(std::move(starter)), rahmenDatei_(std::move(rahmenDatei)) {}
+Fensterprogramm::Fensterprogramm(Starter starter, std::filesystem::path rahmenDatei, Dauer startfrist)
+    : starter_(std::move(starter)), rahmenDatei_(std::move(rahmenDatei)), startfrist_(startfrist) {}
 
 Fensterprogramm::~Fensterprogramm() {
   beenden();
@@ -159,12 +159,11 @@ bool Fensterprogramm::starten() {
     kinder_.push_back(std::move(kind));
   }
   startQuelle_ = g_timeout_add(
-      startfristMs,
+      static_cast<guint>(startfrist_.count()),
       +[](gpointer selbst) -> gboolean {
         auto* p = static_cast<Fensterprogramm*>(selbst);
         p->startQuelle_ = 0;
-        p->ausgefallen("keine Antwort innerhalb von " + std::to_string(startfristMs / 1000) +
-                       " s nach dem Start");
+        p->ausgefallen("keine Antwort auf den Start");
         return G_SOURCE_REMOVE;
       },
       this);

@@ -30,7 +30,9 @@ class Fensterprogramm final : public Webfenster {
   static Starter programm(std::filesystem::path ausfuehrbar);
 
   // `rahmenDatei`: the key file the window program keeps the frame in.
-  Fensterprogramm(Starter starter, std::filesystem::path rahmenDatei);
+  // `startfrist`: how long a started program may take to build its window.
+  Fensterprogramm(Starter starter, std::filesystem::path rahmenDatei,
+                  Dauer startfrist = std::chrono::seconds(10));
   ~Fensterprogramm() override;
   Fensterprogramm(const Fensterprogramm&) = delete;
   Fensterprogramm& operator=(const Fensterprogramm&) = delete;
@@ -46,9 +48,6 @@ class Fensterprogramm final : public Webfenster {
   // for a moment.
   void beenden();
 
-  // How long a started program may take to build its window.
-  static constexpr int startfristMs = 10000;
-
  private:
   struct Kind;
   enum class Stand { aus, offen, schliessend };
@@ -63,6 +62,7 @@ class Fensterprogramm final : public Webfenster {
 
   Starter starter_;
   std::filesystem::path rahmenDatei_;
+  Dauer startfrist_;
   std::optional<Fensterbauplan> plan_;
   Webdelegat* delegat_ = nullptr;
   std::unique_ptr<Fensterkanal> kanal_;
