@@ -106,7 +106,12 @@ klicken() {
   gdbus call --session --dest "$bus" --object-path "$menue" --method com.canonical.dbusmenu.Event -- \
     "$id" clicked '<int32 0>' 0 >/dev/null 2>&1 || true
 }
-fenster() { xdotool search --onlyvisible --pid "$app" --classname "$1" 2>/dev/null | head -n1 || true; }
+# The setup window belongs to the window program, a child of the app.
+fenster() {
+  local pid=$app
+  [ "$1" = '^taler-wacht-fenster$' ] && pid=$(pgrep -P "$app" -x taler-wacht-fen | head -n1)
+  [ -n "$pid" ] && xdotool search --onlyvisible --pid "$pid" --classname "$1" 2>/dev/null | head -n1 || true
+}
 # Answers alerts left open (a failed unlock asks again; closing the setup window with the vault open says so).
 alarme_beantworten() {
   local id

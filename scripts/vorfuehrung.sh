@@ -113,10 +113,14 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
   # After one unlock through the dialog, typed as a person would.
   # Alerts and the setup window share their title, not their class name.
   # (xdotool's own --sync may answer with a window that does not match.)
+  # The setup window belongs to the window program, a child of the app.
   fenster() {
-    local id=
+    local id= pid
     for _ in $(seq 100); do
-      id=$(xdotool search --onlyvisible --pid "$app" --classname "$1" 2>/dev/null | head -n1) && [ -n "$id" ] && break
+      pid=$app
+      [ "$1" = '^taler-wacht-fenster$' ] && pid=$(pgrep -P "$app" -x taler-wacht-fen | head -n1)
+      [ -n "$pid" ] && id=$(xdotool search --onlyvisible --pid "$pid" --classname "$1" 2>/dev/null | head -n1) &&
+        [ -n "$id" ] && break
       sleep 0.1
     done
     echo "$id"
@@ -143,10 +147,12 @@ if [ -n "${TW_LEERLAUF:-}" ]; then
     done
   }
   speicher() {
-    local web=0
+    local web=0 programm=0 karte
     for p in $(webprozesse); do web=$((web + $(pss "$p"))); done
-    awk -v a="$(pss "$app")" -v w="$web" -v t="$1" \
-      'BEGIN { printf "PSS %s: app %.1f MB, web process %.1f MB\n", t, a / 1024, w / 1024 }'
+    for p in $(pgrep -P "$app" -x taler-wacht-fen); do programm=$((programm + $(pss "$p"))); done
+    karte=$(grep -cE 'libwebkit2gtk|libjavascriptcoregtk|libLLVM|libgallium|_dri\.so' "/proc/$app/maps" || true)
+    awk -v a="$(pss "$app")" -v f="$programm" -v w="$web" -v t="$1" -v k="$karte" \
+      'BEGIN { printf "PSS %s: app %.1f MB, window program %.1f MB, web process %.1f MB, together %.1f MB; web engine or GL mappings in the app: %d\n", t, a / 1024, f / 1024, w / 1024, (f + w) / 1024, k }'
   }
   speicher "with the setup page shown"
   # Closing with the vault open brings the notice once; Escape answers "Verstanden".
