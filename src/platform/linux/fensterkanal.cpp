@@ -154,7 +154,6 @@ gboolean Fensterkanal::bereit(gint, GIOCondition bedingung, gpointer selbst) {
   if (zerstoert) return G_SOURCE_REMOVE;
   k->zerstoert_ = nullptr;
   if (kaputt || zuEnde) {
-    k->quelle_ = 0;
     k->beenden();
     return G_SOURCE_REMOVE;
   }

@@ -49,7 +49,7 @@ struct Fensterprogramm::Kind {
   // Its end was asked for (closed, replaced, quitting): not a failure.
   bool erwartet = false;
   // Why it was ended, when this side ended it.
-  std::string grund;
+  std::string grund{};
 
   ~Kind() {
     if (quelle) g_source_remove(quelle);
@@ -59,6 +59,12 @@ struct Fensterprogramm::Kind {
   void toeten(std::string warum) {
     if (grund.empty()) grund = std::move(warum);
     ::kill(pid, SIGKILL);
+  }
+  static gboolean fristUm(gpointer daten) {
+    auto* k = static_cast<Kind*>(daten);
+    k->frist = 0;
+    k->toeten("schloss den Kanal und lief weiter");
+    return G_SOURCE_REMOVE;
   }
   // Reaps it once it has ended; false while it runs.
   bool ernten(int& status) const { return ::waitpid(pid, &status, WNOHANG) == pid; }
@@ -212,16 +218,7 @@ void Fensterprogramm::kanalZu() {
     return loslassen();
   }
   // Its exit status says more than the channel: it is reported once reaped.
-  Kind* kind = aktuell_;
-  kind->frist = g_timeout_add(
-      nachfrist,
-      +[](gpointer daten) -> gboolean {
-        auto* k = static_cast<Kind*>(daten);
-        k->frist = 0;
-        k->toeten("schloss den Kanal und lief weiter");
-        return G_SOURCE_REMOVE;
-      },
-      kind);
+  if (!aktuell_->frist) aktuell_->frist = g_timeout_add(nachfrist, Kind::fristUm, aktuell_);
 }
 
 void Fensterprogramm::kindEndete(Kind& kind, const std::string& wie) {
@@ -236,6 +233,8 @@ void Fensterprogramm::loslassen() {
   kanal_.reset();
   if (startQuelle_) g_source_remove(startQuelle_);
   startQuelle_ = 0;
+  // Without its channel it ends by itself; one that does not is ended.
+  if (aktuell_ && !aktuell_->frist) aktuell_->frist = g_timeout_add(nachfrist, Kind::fristUm, aktuell_);
   if (aktuell_) aktuell_->erwartet = true;
   aktuell_ = nullptr;
   stand_ = Stand::aus;

@@ -120,7 +120,7 @@ WebkitFenster::WebkitFenster(int fd, std::function<void()> fertig)
           // The app has gone (or ended the window): the frame is kept for its next start.
           [this] {
             rahmenSichern();
-            if (fertig_) fertig_();
+            enden();
           }),
       fertig_(std::move(fertig)) {}
 
@@ -463,12 +463,27 @@ void WebkitFenster::zumachen() {
   rahmenSichern();
   gtk_widget_hide(GTK_WIDGET(fenster_));
   fristBeenden();
-  // The cookies as they are now go to the app, which hands them to the next window.
+  // The cookies as they are now go to the app, which hands them to the next
+  // window; a network process that does not answer costs them, not the end.
   kekseMelden([this] {
     melden("zu");
     kanal_.leeren(1000);
-    if (auto fertig = std::move(fertig_)) fertig();
+    enden();
   });
+  g_timeout_add_seconds_full(
+      G_PRIORITY_DEFAULT, 2,
+      +[](gpointer daten) -> gboolean {
+        auto* r = static_cast<Rueckruf<WebkitFenster*>*>(daten);
+        if (auto lebt = r->lebt.lock(); lebt && *lebt) r->tun->enden();
+        return G_SOURCE_REMOVE;
+      },
+      new Rueckruf<WebkitFenster*>{lebt_, this},
+      +[](gpointer daten) { delete static_cast<Rueckruf<WebkitFenster*>*>(daten); });
+}
+
+void WebkitFenster::enden() {
+  auto fertig = std::exchange(fertig_, nullptr);
+  if (fertig) fertig();
 }
 
 namespace {

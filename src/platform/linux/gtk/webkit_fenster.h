@@ -43,8 +43,8 @@ class WebkitFenster final {
 
  private:
   struct Ladung {
-    std::string adresse;  // empty: `html` is loaded
-    std::string html;
+    std::string adresse{};  // empty: `html` is loaded
+    std::string html{};
     std::chrono::milliseconds frist{0};
   };
   struct Frage {
@@ -61,6 +61,8 @@ class WebkitFenster final {
   void beantworten(unsigned long id, bool ja);
   void vorne(bool mitFokus, guint32 zeit);
   void zumachen();
+  // Ends the program, once.
+  void enden();
   void rahmenSichern();
   void rahmenWiederherstellen(const std::string& name);
   void fristBeenden();
