@@ -109,7 +109,7 @@ klicken() {
 # The setup window belongs to the window program, a child of the app.
 fenster() {
   local pid=$app
-  [ "$1" = '^taler-wacht-fenster$' ] && pid=$(pgrep -P "$app" -x taler-wacht-fen | head -n1)
+  [ "$1" = '^taler-wacht-fenster$' ] && pid=$(pgrep -P "$app" -x taler-wacht-fen | head -n1 || true)
   [ -n "$pid" ] && xdotool search --onlyvisible --pid "$pid" --classname "$1" 2>/dev/null | head -n1 || true
 }
 # Answers alerts left open (a failed unlock asks again; closing the setup window with the vault open says so).

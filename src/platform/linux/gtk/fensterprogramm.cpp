@@ -122,6 +122,8 @@ void Fensterprogramm::schliessen() {
 
 bool Fensterprogramm::senden(Nachricht nachricht) {
   if (stand_ != Stand::offen && !starten()) return false;
+  // A channel that has ended is reported with the program's exit status.
+  if (!kanal_->offen()) return false;
   if (kanal_->senden(nachricht)) return true;
   ausgefallen("das Fensterprogramm nimmt keine Nachrichten mehr an");
   return false;

@@ -100,7 +100,11 @@ void speicherZeigen(const char* wann) {
 }
 
 int messen() {
-  if (!gtkBereit()) return std::fprintf(stderr, "no display\n"), 1;
+  // As the app does: GDK would load the GL stack only to pick a visual.
+  g_setenv("GDK_GL", "disable", TRUE);
+  const bool bereit = gtkBereit();
+  g_unsetenv("GDK_GL");
+  if (!bereit) return std::fprintf(stderr, "no display\n"), 1;
   TempOrdner ordner;
   std::string koerper = "<!doctype html><meta charset=utf-8><h1>Einrichtung</h1>";
   for (int i = 0; i < 40; ++i) koerper += "<p>Konto " + std::to_string(i) + ": <input value=DE02></p>";
