@@ -63,7 +63,7 @@ struct Fensterprogramm::Kind {
   static gboolean fristUm(gpointer daten) {
     auto* k = static_cast<Kind*>(daten);
     k->frist = 0;
-    k->toeten("schloss den Kanal und lief weiter");
+    k->toeten("das Fensterprogramm schloss den Kanal und lief weiter");
     return G_SOURCE_REMOVE;
   }
   // Reaps it once it has ended; false while it runs.

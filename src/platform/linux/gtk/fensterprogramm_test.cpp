@@ -34,7 +34,7 @@ TEST(Fensterprogramm, AusfallIstEineZeileUndEineMeldung) {
            {"exec sleep 30", "keine Antwort auf den Start"},
            // "bereit" as the channel frames it, then no channel and no end
            {R"(printf '\016\0\0\0\001\0\0\0\006\0\0\0bereit' >&3; exec 3>&-; exec sleep 30)",
-            "schloss den Kanal und lief weiter"},
+            "das Fensterprogramm schloss den Kanal und lief weiter"},
            {"", "das Fensterprogramm ließ sich nicht starten"}}) {
     SCOPED_TRACE(skript);
     TempOrdner ordner;
