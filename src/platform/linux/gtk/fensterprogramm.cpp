@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/protokoll.h"
+#include "platform/linux/gtk/gtk_dialoge.h"
 
 namespace tw {
 
@@ -25,17 +26,6 @@ std::string wieBeendet(int status) {
     return "endete durch Signal " + std::to_string(WTERMSIG(status)) + " (" + ::strsignal(WTERMSIG(status)) +
            ")";
   return "endete mit Status " + std::to_string(WEXITSTATUS(status));
-}
-
-// The app's open alerts: someone may be typing a passphrase into one.
-std::vector<GtkWidget*> offeneHinweise() {
-  std::vector<GtkWidget*> offen;
-  GList* alle = gtk_window_list_toplevels();
-  for (GList* f = alle; f; f = f->next)
-    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data)))
-      offen.push_back(GTK_WIDGET(f->data));
-  g_list_free(alle);
-  return offen;
 }
 
 }  // namespace
@@ -60,11 +50,18 @@ struct Fensterprogramm::Kind {
     if (grund.empty()) grund = std::move(warum);
     ::kill(pid, SIGKILL);
   }
-  static gboolean fristUm(gpointer daten) {
-    auto* k = static_cast<Kind*>(daten);
-    k->frist = 0;
-    k->toeten("das Fensterprogramm schloss den Kanal und lief weiter");
-    return G_SOURCE_REMOVE;
+  // Without its channel it should end by itself; one that does not is ended.
+  void nachfristSetzen() {
+    if (frist) return;
+    frist = g_timeout_add(
+        nachfrist,
+        +[](gpointer daten) -> gboolean {
+          auto* k = static_cast<Kind*>(daten);
+          k->frist = 0;
+          k->toeten("das Fensterprogramm schloss den Kanal und lief weiter");
+          return G_SOURCE_REMOVE;
+        },
+        this);
   }
   // Reaps it once it has ended; false while it runs.
   bool ernten(int& status) const { return ::waitpid(pid, &status, WNOHANG) == pid; }
@@ -108,8 +105,9 @@ void Fensterprogramm::seiteLaden(const std::string& adresse, Dauer frist) {
 void Fensterprogramm::htmlLaden(const std::string& html) { senden({"html", {html}}); }
 
 void Fensterprogramm::nachVorne() {
-  // Behind an open alert, which keeps the focus and is raised once the window is up.
-  if (!offeneHinweise().empty()) {
+  // Behind an open alert (someone may be typing a passphrase into it), which
+  // keeps the focus and is raised once the window is up.
+  if (!sichtbareDialoge().empty()) {
     senden({"vorne", {"hinten", "0"}});
     return;
   }
@@ -203,7 +201,7 @@ void Fensterprogramm::empfangen(Nachricht n) {
   } else if (n.art == "fehlgeschlagen" && t.size() == 1) {
     delegat_->ladenFehlgeschlagen(t[0]);
   } else if (n.art == "gezeigt") {
-    for (GtkWidget* hinweis : offeneHinweise())
+    for (GtkWidget* hinweis : sichtbareDialoge())
       if (gtk_widget_get_realized(hinweis)) gdk_window_raise(gtk_widget_get_window(hinweis));
   } else if (n.art == "kekse") {
     kekse_ = t;
@@ -215,12 +213,10 @@ void Fensterprogramm::empfangen(Nachricht n) {
 }
 
 void Fensterprogramm::kanalZu() {
-  if (stand_ == Stand::schliessend || !aktuell_) {
-    if (stand_ != Stand::schliessend) return ausgefallen("der Kanal zum Fensterprogramm ist zu");
-    return loslassen();
-  }
+  if (stand_ == Stand::schliessend) return loslassen();
+  if (!aktuell_) return ausgefallen("der Kanal zum Fensterprogramm ist zu");
   // Its exit status says more than the channel: it is reported once reaped.
-  if (!aktuell_->frist) aktuell_->frist = g_timeout_add(nachfrist, Kind::fristUm, aktuell_);
+  aktuell_->nachfristSetzen();
 }
 
 void Fensterprogramm::kindEndete(Kind& kind, const std::string& wie) {
@@ -235,9 +231,10 @@ void Fensterprogramm::loslassen() {
   kanal_.reset();
   if (startQuelle_) g_source_remove(startQuelle_);
   startQuelle_ = 0;
-  // Without its channel it ends by itself; one that does not is ended.
-  if (aktuell_ && !aktuell_->frist) aktuell_->frist = g_timeout_add(nachfrist, Kind::fristUm, aktuell_);
-  if (aktuell_) aktuell_->erwartet = true;
+  if (aktuell_) {
+    aktuell_->nachfristSetzen();
+    aktuell_->erwartet = true;
+  }
   aktuell_ = nullptr;
   stand_ = Stand::aus;
 }

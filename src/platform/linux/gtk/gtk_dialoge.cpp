@@ -71,6 +71,17 @@ void anmelden(GtkWidget* dialog) {
                    nullptr);
 }
 
+}  // namespace
+
+std::vector<GtkWidget*> sichtbareDialoge() {
+  std::vector<GtkWidget*> sichtbar;
+  for (GtkWidget* dialog : offeneDialoge())
+    if (gtk_widget_get_visible(dialog)) sichtbar.push_back(dialog);
+  return sichtbar;
+}
+
+namespace {
+
 GtkWidget* bildFuer(const Hinweis& hinweis) {
   if (hinweis.tresorBild) {
     GdkPixbuf* bild = tresorMitWarnung(hinweis.kritisch);

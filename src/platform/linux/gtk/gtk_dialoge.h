@@ -4,6 +4,8 @@
 
 #include <gtk/gtk.h>
 
+#include <vector>
+
 #include "platform/dialoge.h"
 
 namespace tw {
@@ -24,6 +26,9 @@ void alleDialogeSchliessen();
 // gtk_widget_destroy. Button i answers ersterKnopf + i. Until then it counts
 // among the app's open dialogs.
 GtkDialog* dialogBauen(const Hinweis& hinweis);
+
+// The alerts built by dialogBauen that are on screen now, the newest last.
+std::vector<GtkWidget*> sichtbareDialoge();
 
 // The alert's check box, or null when it has none.
 GtkToggleButton* dialogKaestchen(GtkDialog* dialog);

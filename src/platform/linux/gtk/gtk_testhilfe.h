@@ -5,9 +5,14 @@
 
 #include <gtk/gtk.h>
 #include <stdlib.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "helfer/eigener_bus.h"
@@ -110,6 +115,26 @@ auto imDialog(const std::function<void(GtkDialog*)>& handlung, Aufruf aufruf) {
   auto ergebnis = aufruf();
   g_source_remove(frist);
   return ergebnis;
+}
+
+// Descendants of this process whose name starts with `name` (names are cut at 15 characters).
+inline std::vector<pid_t> nachkommen(std::string_view name) {
+  std::map<pid_t, pid_t> eltern;
+  std::vector<pid_t> treffer;
+  for (const auto& eintrag : std::filesystem::directory_iterator("/proc")) {
+    std::string zeile;
+    std::getline(std::ifstream(eintrag.path() / "stat"), zeile);
+    const auto auf = zeile.find('('), zu = zeile.rfind(')');
+    if (zu == std::string::npos) continue;
+    const pid_t pid = std::stoi(zeile);
+    eltern[pid] = std::stoi(zeile.substr(zu + 4));
+    if (zeile.compare(auf + 1, name.size(), name) == 0 && zeile[zu + 2] != 'Z') treffer.push_back(pid);
+  }
+  std::erase_if(treffer, [&](pid_t p) {
+    while (p > 1 && p != ::getpid()) p = eltern[p];
+    return p != ::getpid();
+  });
+  return treffer;
 }
 
 }  // namespace tw

@@ -108,7 +108,7 @@ std::string uriVon(WebKitNavigationAction* aktion) {
 // For an answer of WebKit's that may come after this window has gone.
 template <typename F>
 struct Rueckruf {
-  std::weak_ptr<bool> lebt;
+  std::weak_ptr<int> lebt;
   F tun;
 };
 
@@ -125,7 +125,6 @@ WebkitFenster::WebkitFenster(int fd, std::function<void()> fertig)
       fertig_(std::move(fertig)) {}
 
 WebkitFenster::~WebkitFenster() {
-  *lebt_ = false;
   fristBeenden();
   if (rahmenQuelle_) g_source_remove(rahmenQuelle_);
   for (auto& [id, frage] : fragen_)
@@ -231,7 +230,7 @@ void WebkitFenster::kekseSetzen(const std::vector<std::string>& teile) {
         +[](GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
           std::unique_ptr<Rueckruf<WebkitFenster*>> r(static_cast<Rueckruf<WebkitFenster*>*>(daten));
           webkit_cookie_manager_add_cookie_finish(WEBKIT_COOKIE_MANAGER(quelle), ergebnis, nullptr);
-          if (r->lebt.expired() || !*r->lebt.lock()) return;
+          if (r->lebt.expired()) return;
           WebkitFenster* f = r->tun;
           if (--f->kekseAusstehend_ > 0) return;
           auto wartend = std::move(f->zurueckgestellt_);
@@ -259,7 +258,7 @@ void WebkitFenster::kekseMelden(std::function<void()> danach) {
         std::vector<std::string> felder;
         for (GList* k = kekse; k; k = k->next) keksAnhaengen(felder, static_cast<SoupCookie*>(k->data));
         g_list_free_full(kekse, reinterpret_cast<GDestroyNotify>(soup_cookie_free));
-        if (r->lebt.expired() || !*r->lebt.lock()) return;
+        if (r->lebt.expired()) return;
         r->tun.first->melden("kekse", std::move(felder));
         if (r->tun.second) r->tun.second();
       },
@@ -474,7 +473,7 @@ void WebkitFenster::zumachen() {
       G_PRIORITY_DEFAULT, 2,
       +[](gpointer daten) -> gboolean {
         auto* r = static_cast<Rueckruf<WebkitFenster*>*>(daten);
-        if (auto lebt = r->lebt.lock(); lebt && *lebt) r->tun->enden();
+        if (!r->lebt.expired()) r->tun->enden();
         return G_SOURCE_REMOVE;
       },
       new Rueckruf<WebkitFenster*>{lebt_, this},

@@ -107,7 +107,8 @@ class WebkitFenster final {
   // What the view shows, loaded again when its web process is replaced.
   std::optional<Ladung> letzte_;
   int wiederbelebt_ = 0;
-  std::shared_ptr<bool> lebt_ = std::make_shared<bool>(true);
+  // Expires with this window, for WebKit's answers that come later.
+  std::shared_ptr<int> lebt_ = std::make_shared<int>();
 };
 
 // A web process that ends by itself is replaced this many times in a row

@@ -52,26 +52,6 @@ struct Stoppuhr final : Webfenster, Webdelegat {
   std::optional<Uhrzeit::time_point> fertig;
 };
 
-// Descendants of this process whose name starts with `name` (names are cut at 15 characters).
-std::vector<pid_t> nachkommen(std::string_view name) {
-  std::map<pid_t, pid_t> eltern;
-  std::vector<pid_t> treffer;
-  for (const auto& eintrag : std::filesystem::directory_iterator("/proc")) {
-    std::string zeile;
-    std::getline(std::ifstream(eintrag.path() / "stat"), zeile);
-    const auto auf = zeile.find('('), zu = zeile.rfind(')');
-    if (zu == std::string::npos) continue;
-    const pid_t pid = std::stoi(zeile);
-    eltern[pid] = std::stoi(zeile.substr(zu + 4));
-    if (zeile.compare(auf + 1, name.size(), name) == 0 && zeile[zu + 2] != 'Z') treffer.push_back(pid);
-  }
-  std::erase_if(treffer, [&](pid_t p) {
-    while (p > 1 && p != ::getpid()) p = eltern[p];
-    return p != ::getpid();
-  });
-  return treffer;
-}
-
 // Proportional set size in MB, or -1 when the process is gone.
 double pss(pid_t pid) {
   std::ifstream datei("/proc/" + std::to_string(pid) + "/smaps_rollup");

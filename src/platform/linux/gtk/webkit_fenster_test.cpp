@@ -13,6 +13,7 @@
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/fensterprogramm.h"
 #include "platform/linux/gtk/gio_browser.h"
+#include "platform/linux/gtk/gtk_dialoge.h"
 #include "platform/linux/gtk/gtk_testhilfe.h"
 #include "platform/linux/gtk/gtk_zwischenablage.h"
 #include "setupwindow/fenster.h"
@@ -66,24 +67,6 @@ struct Zaehler final : Webfenster, Webdelegat {
   Webdelegat* kern = nullptr;
   int fertig = 0;
 };
-
-// Web processes below this one (names are cut at 15 characters).
-std::vector<pid_t> webprozesse() {
-  std::map<pid_t, pid_t> eltern;
-  std::vector<pid_t> treffer;
-  for (const auto& eintrag : std::filesystem::directory_iterator("/proc")) {
-    const std::string stat = lesen(eintrag.path() / "stat").value_or("");
-    const auto zu = stat.rfind(')');
-    if (zu == stat.npos || zu + 4 >= stat.size()) continue;
-    eltern[std::stoi(stat)] = std::stoi(stat.substr(zu + 4));
-    if (stat.find("(WebKitWebProces") != stat.npos && stat[zu + 2] != 'Z') treffer.push_back(std::stoi(stat));
-  }
-  std::erase_if(treffer, [&](pid_t p) {
-    while (p > 1 && p != ::getpid()) p = eltern[p];
-    return p != ::getpid();
-  });
-  return treffer;
-}
 
 // The window program's side runs in this process, on the other end of the
 // channel, so that the test can reach into its view.
@@ -177,7 +160,7 @@ TEST_F(WebkitFensterTest, SeitenNeueFensterFehlschlagFristUndFokus) {
   EXPECT_TRUE(bisAbgearbeitet([&] { return zaehler.fertig == 7; }));
 
   // An open alert keeps the focus.
-  GtkWindow* hinweis = GTK_WINDOW(gtk_dialog_new());
+  GtkWindow* hinweis = GTK_WINDOW(dialogBauen({.nachricht = "Tresor entsperren"}));
   gtk_window_present(hinweis);
   ASSERT_TRUE(bisAbgearbeitet([&] {
     // Without a window manager the focus goes only to a window already on screen.
@@ -191,11 +174,13 @@ TEST_F(WebkitFensterTest, SeitenNeueFensterFehlschlagFristUndFokus) {
   // A web process that dies is replaced and its page shown again, a few times in a row;
   // then the window gives up and the user is told.
   for (int mal = 0; mal <= hoechstensWiederbelebt; ++mal) {
-    const auto vorher = webprozesse();
+    const auto vorher = nachkommen("WebKitWebProces");
     ASSERT_EQ(vorher.size(), 1u);
     ::kill(vorher[0], SIGKILL);
     if (mal == hoechstensWiederbelebt) break;
-    EXPECT_TRUE(bisAbgearbeitet([&] { return webprozesse().size() == 1 && webprozesse() != vorher; }));
+    EXPECT_TRUE(bisAbgearbeitet([&] {
+      return nachkommen("WebKitWebProces").size() == 1 && nachkommen("WebKitWebProces") != vorher;
+    }));
     EXPECT_TRUE(zeigt("Startseite"));
   }
   ASSERT_TRUE(bisAbgearbeitet([&] { return !dialoge.hinweise.empty(); }));
