@@ -83,9 +83,14 @@ TEST(Passphrase, MerkenBevorzugtDenGeschuetztenOrtVergessenLoeschtBeide) {
     EXPECT_EQ(bund.login, f.lNachher);
     const auto zeilen = protokoll.zeilen();
     ASSERT_EQ(zeilen.size(), f.zeilen.size());
-    for (size_t z = 0; z < zeilen.size(); ++z)
-      if (f.zeilen[z] != "*") EXPECT_EQ(zeilen[z], f.zeilen[z]);
-    if (!f.lVorher && (bund.geschuetzt || bund.login)) EXPECT_EQ(bund.bezeichnung, "Taler Wacht — Tresor");
+    for (size_t z = 0; z < zeilen.size(); ++z) {
+      if (f.zeilen[z] != "*") {
+        EXPECT_EQ(zeilen[z], f.zeilen[z]);
+      }
+    }
+    if (!f.lVorher && (bund.geschuetzt || bund.login)) {
+      EXPECT_EQ(bund.bezeichnung, "Taler Wacht — Tresor");
+    }
     bund.aufrufe.clear();
     EXPECT_TRUE(passphraseVergessen(bund));
     EXPECT_FALSE(bund.gemerkt());
