@@ -8,8 +8,9 @@ namespace tw {
 
 struct Browser {
   virtual ~Browser() = default;
-  // Main thread only. Opens the address outside the app; failures are logged.
-  virtual void oeffnen(const std::string& adresse) = 0;
+  // Main thread only. Opens the address outside the app; false (and a log
+  // line) when no program took it.
+  virtual bool oeffnen(const std::string& adresse) = 0;
 };
 
 }  // namespace tw

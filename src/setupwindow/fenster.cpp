@@ -133,7 +133,7 @@ void Fenster::zeigen(const Url& url, std::function<void()> gezeigt) {
     return;
   }
   if (std::exchange(imBrowser_, false)) {
-    browser_.oeffnen(url.text());
+    imBrowser(url.text());
     if (gezeigt) gezeigt();
     return;
   }
@@ -171,7 +171,7 @@ bool Fenster::navigationErlauben(std::string_view adresse) {
   std::transform(klein.begin(), klein.end(), klein.begin(), [](unsigned char c) { return std::tolower(c); });
   // An address that does not parse is not handed to another program either.
   if (url && (klein == "http" || klein == "https")) {
-    browser_.oeffnen(std::string(adresse));
+    imBrowser(std::string(adresse));
     return false;
   }
   protokollieren("Fenster lässt " + (schema.empty() ? std::string("?") : std::string(schema)) +
@@ -233,8 +233,15 @@ void Fenster::fensterAusgefallen() {
     imBrowser_ = true;
     return;
   }
-  browser_.oeffnen(seite->text());
+  imBrowser(seite->text());
   if (wartend && wartend->second) wartend->second();
+}
+
+void Fenster::imBrowser(const std::string& adresse) {
+  if (browser_.oeffnen(adresse)) return;
+  dialoge_.zeigen(Hinweis{.nachricht = "Der Standardbrowser ließ sich nicht öffnen",
+                          .text = "Die Seite steht unter " + adresse + ".",
+                          .knoepfe = {"OK"}});
 }
 
 void Fenster::wartendZeigen() {

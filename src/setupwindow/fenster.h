@@ -67,6 +67,8 @@ class Fenster final : public Webdelegat {
  private:
   void aufbauen();
   void wartendZeigen();
+  // Hands the address to the browser; says so when none took it.
+  void imBrowser(const std::string& adresse);
 
   Webfenster& web_;
   Dialoge& dialoge_;

@@ -155,17 +155,20 @@ TEST(Fenster, AusfallBietetDenBrowserAn) {
            {true, true, ersterKnopf, {zweite}, true, ""},
            {true, true, ersterKnopf + 1, {}, false, ""}}) {
     Fensterwelt w;
-    if (vorher) w.fenster.zeigen(*Url::aus(erste));
-    else w.fenster.warten();
+    if (vorher)
+      w.fenster.zeigen(*Url::aus(erste));
+    else
+      w.fenster.warten();
     bool lief = false;
     if (waehrend) w.dialoge.waehrend = [&] { w.fenster.zeigen(*Url::aus(zweite), [&] { lief = true; }); };
     w.dialoge.antworten = {Wahl{antwort}};
     w.fenster.fensterAusgefallen();
     ASSERT_EQ(w.dialoge.hinweise.size(), 1u);
-    EXPECT_EQ(w.dialoge.hinweise[0],
-              (Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
-                       .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
-                       .knoepfe = {"Im Browser öffnen", "Abbrechen"}}));
+    EXPECT_EQ(
+        w.dialoge.hinweise[0],
+        (Hinweis{.nachricht = "Das Einrichtungsfenster ließ sich nicht öffnen",
+                 .text = "Die Seiten der Einrichtung lassen sich stattdessen im Standardbrowser öffnen.",
+                 .knoepfe = {"Im Browser öffnen", "Abbrechen"}}));
     EXPECT_EQ(lief, gezeigt);
     // The next page: in the browser once the user chose it before there was one, else in the window.
     w.web.schritte.clear();
@@ -173,6 +176,16 @@ TEST(Fenster, AusfallBietetDenBrowserAn) {
     EXPECT_EQ(w.browser.adressen, imBrowser);
     EXPECT_EQ(w.web.schritte.empty() ? "" : w.web.schritte.front(), danach);
   }
+  // A browser that does not take the page is said too.
+  Fensterwelt w;
+  w.fenster.zeigen(*Url::aus(erste));
+  w.browser.gelingt = false;
+  w.dialoge.antworten = {Wahl{ersterKnopf}};
+  w.fenster.fensterAusgefallen();
+  ASSERT_EQ(w.dialoge.hinweise.size(), 2u);
+  EXPECT_EQ(w.dialoge.hinweise[1], (Hinweis{.nachricht = "Der Standardbrowser ließ sich nicht öffnen",
+                                            .text = "Die Seite steht unter " + erste + ".",
+                                            .knoepfe = {"OK"}}));
 }
 
 }  // namespace

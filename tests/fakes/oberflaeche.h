@@ -99,8 +99,9 @@ struct WebfensterMitschnitt final : Webfenster {
 };
 
 struct BrowserMitschnitt final : Browser {
-  void oeffnen(const std::string& a) override { adressen.push_back(a); }
+  bool oeffnen(const std::string& a) override { return adressen.push_back(a), gelingt; }
   std::vector<std::string> adressen;
+  bool gelingt = true;
 };
 
 struct AnwendungMitschnitt final : Anwendung {

@@ -7,7 +7,7 @@ namespace tw {
 
 class GioBrowser final : public Browser {
  public:
-  void oeffnen(const std::string& adresse) override;
+  bool oeffnen(const std::string& adresse) override;
 };
 
 }  // namespace tw
