@@ -136,6 +136,11 @@ void Beobachter::aufnehmen(const Eintrag& eintrag) {
   if (rueckruf_) rueckruf_(eintrag);
 }
 
+void Beobachter::vergessen() {
+  eintraege_.clear();
+  melden("StatusNotifierHostRegistered", "");
+}
+
 void Beobachter::namensende(const std::string& bus) {
   std::erase_if(eintraege_, [&](const Eintrag& e) {
     if (e.bus == bus) melden("StatusNotifierItemUnregistered", e.bus + e.pfad);

@@ -1,6 +1,9 @@
 #include "platform/linux/gtk/appindikator_anzeige.h"
 
+#include <gdk/gdkx.h>
 #include <libayatana-appindicator/app-indicator.h>
+
+#include <cstdlib>
 
 #include "app/protokoll.h"
 #include "platform/linux/gtk/leistenpruefung.h"
@@ -9,6 +12,14 @@ namespace tw {
 namespace {
 
 constexpr const char* programmName = "Taler Wacht";
+constexpr const char* waechter = "org.kde.StatusNotifierWatcher";
+
+// After a tray host appears the library registers on its own; looked at once it had the time.
+constexpr unsigned nachDemErscheinen_ms = 1500;
+// A panel that restarts is back within this; only a longer absence is told.
+constexpr unsigned nachDemVerschwinden_ms = 3000;
+// The library may take this long to find a tray that is there at the start.
+constexpr int anlauf_s = 5;
 
 // Our own icons for the symbols the core names.
 std::string symbolFuer(const std::string& symbol) {
@@ -16,10 +27,26 @@ std::string symbolFuer(const std::string& symbol) {
                                               : "taler-wacht-frage-symbolic";
 }
 
-// Many tray hosts draw no label but show the item's title as its tooltip;
-// the title carries the label's text too ("Taler Wacht · 30 min").
-std::string langerTitel(const std::string& beschriftung) {
+// Many tray hosts draw no label but show the item's title as its tooltip,
+// so the title is the label's text, short: "Taler Wacht · 30 min".
+std::string kurzerTitel(const std::string& beschriftung) {
   return beschriftung.empty() ? programmName : programmName + std::string(" ·") + beschriftung;
+}
+
+// Whether the watcher lists an item of our connection (":1.42/path" or ":1.42@/path").
+bool eingetragen(GVariant* eintraege, const char* wir) {
+  if (!wir || !eintraege || !g_variant_is_of_type(eintraege, G_VARIANT_TYPE_STRING_ARRAY)) return false;
+  const std::string_view eigen = wir;
+  GVariantIter iter;
+  g_variant_iter_init(&iter, eintraege);
+  const gchar* e = nullptr;
+  while (g_variant_iter_next(&iter, "&s", &e)) {
+    const std::string_view eintrag = e;
+    if (eintrag.starts_with(eigen) && eintrag.size() > eigen.size() &&
+        (eintrag[eigen.size()] == '/' || eintrag[eigen.size()] == '@'))
+      return true;
+  }
+  return false;
 }
 
 // Without a StatusNotifier host the library shows a legacy tray icon, but its
@@ -29,32 +56,15 @@ G_GNUC_BEGIN_IGNORE_DEPRECATIONS
 std::filesystem::path ersatzSymbol;
 GtkStatusIcon* ersatz = nullptr;  // while the fallback is shown
 std::string ersatzTitel = programmName;
+AppindikatorAnzeige* anzeigeDa = nullptr;  // the one indicator, for the fallback's news
 
-void ersatzMenueOeffnen(GtkStatusIcon*, guint knopf, guint zeit, gpointer indikator) {
+void ersatzMenueOeffnen(GtkStatusIcon*, guint, guint, gpointer indikator) {
   GtkMenu* menue = app_indicator_get_menu(APP_INDICATOR(indikator));
   if (menue) gtk_menu_popup_at_pointer(menue, nullptr);
-  (void)knopf;
-  (void)zeit;
 }
 
 void ersatzAktiviert(GtkStatusIcon* symbol, gpointer indikator) {
   ersatzMenueOeffnen(symbol, 1, gtk_get_current_event_time(), indikator);
-}
-
-GtkStatusIcon* ersatzAnlegen(AppIndicator* indikator) {
-  GtkStatusIcon* symbol = gtk_status_icon_new_from_file(ersatzSymbol.c_str());
-  gtk_status_icon_set_title(symbol, programmName);
-  gtk_status_icon_set_tooltip_text(symbol, ersatzTitel.c_str());
-  ersatz = symbol;
-  g_signal_connect(symbol, "activate", G_CALLBACK(ersatzAktiviert), indikator);
-  g_signal_connect(symbol, "popup-menu", G_CALLBACK(ersatzMenueOeffnen), indikator);
-  return symbol;
-}
-
-void ersatzEntfernen(AppIndicator*, GtkStatusIcon* symbol) {
-  if (symbol == ersatz) ersatz = nullptr;
-  gtk_status_icon_set_visible(symbol, FALSE);
-  g_object_unref(symbol);
 }
 
 void ersatzTitelSetzen(const std::string& titel) {
@@ -65,49 +75,188 @@ G_GNUC_END_IGNORE_DEPRECATIONS
 
 }  // namespace
 
+struct AppindikatorAnzeige::Rufe {
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  // The legacy tray exists only on X11; on Wayland it would show nothing.
+  static GtkStatusIcon* ersatzAnlegen(AppIndicator* indikator) {
+    if (!GDK_IS_X11_DISPLAY(gdk_display_get_default())) return nullptr;
+    GtkStatusIcon* symbol = gtk_status_icon_new_from_file(ersatzSymbol.c_str());
+    gtk_status_icon_set_title(symbol, programmName);
+    gtk_status_icon_set_tooltip_text(symbol, ersatzTitel.c_str());
+    ersatz = symbol;
+    g_signal_connect(symbol, "activate", G_CALLBACK(ersatzAktiviert), indikator);
+    g_signal_connect(symbol, "popup-menu", G_CALLBACK(ersatzMenueOeffnen), indikator);
+    g_signal_connect(symbol, "notify::embedded", G_CALLBACK(ersatzGeaendert), nullptr);
+    return symbol;
+  }
+
+  static void ersatzEntfernen(AppIndicator*, GtkStatusIcon* symbol) {
+    if (!symbol) return;
+    if (symbol == ersatz) ersatz = nullptr;
+    gtk_status_icon_set_visible(symbol, FALSE);
+    g_object_unref(symbol);
+    ersatzGeaendert();
+  }
+
+  static void ersatzGeaendert() {
+    if (anzeigeDa) anzeigeDa->spaeterPruefen(0, false);
+  }
+  G_GNUC_END_IGNORE_DEPRECATIONS
+
+  static void verbindungGeaendert(AppIndicator*, gboolean verbunden, gpointer selbst) {
+    static_cast<AppindikatorAnzeige*>(selbst)->verbunden_ = verbunden;
+    static_cast<AppindikatorAnzeige*>(selbst)->spaeterPruefen(0, false);
+  }
+
+  static void waechterDa(GDBusConnection*, const gchar*, const gchar*, gpointer selbst) {
+    static_cast<AppindikatorAnzeige*>(selbst)->spaeterPruefen(nachDemErscheinen_ms, true);
+  }
+
+  static void waechterWeg(GDBusConnection*, const gchar*, gpointer selbst) {
+    static_cast<AppindikatorAnzeige*>(selbst)->spaeterPruefen(nachDemVerschwinden_ms, true);
+  }
+
+  static void hostSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
+                         GVariant*, gpointer selbst) {
+    const bool da = g_str_equal(name, "StatusNotifierHostRegistered");
+    static_cast<AppindikatorAnzeige*>(selbst)->spaeterPruefen(
+        da ? nachDemErscheinen_ms : nachDemVerschwinden_ms, true);
+  }
+
+  static gboolean zeitUm(gpointer selbst) {
+    auto* a = static_cast<AppindikatorAnzeige*>(selbst);
+    a->pruefung_ = 0;
+    a->pruefen();
+    return G_SOURCE_REMOVE;
+  }
+
+  static void eigenschaften(GObject* quelle, GAsyncResult* ergebnis, gpointer selbst) {
+    GError* fehler = nullptr;
+    GVariant* antwort = g_dbus_connection_call_finish(G_DBUS_CONNECTION(quelle), ergebnis, &fehler);
+    if (g_error_matches(fehler, G_IO_ERROR, G_IO_ERROR_CANCELLED)) {
+      g_error_free(fehler);
+      return;
+    }
+    g_clear_error(&fehler);
+    bool host = false, wir = false;
+    if (antwort) {
+      GVariant* alle = g_variant_get_child_value(antwort, 0);
+      gboolean b = FALSE;
+      host = g_variant_lookup(alle, "IsStatusNotifierHostRegistered", "b", &b) && b;
+      GVariant* eintraege =
+          g_variant_lookup_value(alle, "RegisteredStatusNotifierItems", G_VARIANT_TYPE_STRING_ARRAY);
+      wir = eingetragen(eintraege, g_dbus_connection_get_unique_name(G_DBUS_CONNECTION(quelle)));
+      if (eintraege) g_variant_unref(eintraege);
+      g_variant_unref(alle);
+      g_variant_unref(antwort);
+    }
+    static_cast<AppindikatorAnzeige*>(selbst)->geprueft(host, wir);
+  }
+};
+
 AppindikatorAnzeige::AppindikatorAnzeige(const std::filesystem::path& symbole)
-    : symbole_(symbole), symbol_(symbolFuer("questionmark.bubble")) {
-  const bool leisteDa = leistePruefen() == Leiste::da;
+    : symbole_(symbole),
+      symbol_(symbolFuer("questionmark.bubble")),
+      lage_(std::getenv("XDG_CURRENT_DESKTOP") ? std::getenv("XDG_CURRENT_DESKTOP") : ""),
+      mitteilung_((symbole / (symbol_ + ".svg")).string(),
+                  [this](const std::string& kennung) {
+                    const auto& h = lage_.hinweis();
+                    Aktion aktion = kennung == "default" ? h.beimKlick : Aktion::keine;
+                    for (const auto& k : h.knoepfe)
+                      if (k.kennung == kennung) aktion = k.aktion;
+                    if (aktion != Aktion::keine && klick_) klick_(aktion);
+                  },
+                  [this] { ausfuehren(lage_.geschlossen()); }) {
+  leistePruefen();  // says in the log what is missing
+  anzeigeDa = this;
   ersatzSymbol = symbole / (symbol_ + ".svg");
+  beginn_ = g_get_monotonic_time();
+  abbruch_ = g_cancellable_new();
   anlegen();
-  // With a tray already there, the library now and then misses it while its
-  // own bus connection is still being set up, and the icon never appears.
-  // Check once, and register afresh if that happened.
-  if (leisteDa) nachpruefung_ = g_timeout_add_seconds(5, nachpruefen, this);
+  // The first look comes after the first menu; then on every change of the tray.
+  waechterwache_ = g_bus_watch_name(G_BUS_TYPE_SESSION, waechter, G_BUS_NAME_WATCHER_FLAGS_NONE,
+                                    Rufe::waechterDa, Rufe::waechterWeg, this, nullptr);
+  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+    hostsignale_ =
+        g_dbus_connection_signal_subscribe(bus, nullptr, waechter, nullptr, "/StatusNotifierWatcher", nullptr,
+                                           G_DBUS_SIGNAL_FLAGS_NONE, Rufe::hostSignal, this, nullptr);
+    g_object_unref(bus);
+  }
+  spaeterPruefen(0, true);
 }
 
 AppindikatorAnzeige::~AppindikatorAnzeige() {
-  if (nachpruefung_) g_source_remove(nachpruefung_);
+  anzeigeDa = nullptr;
+  g_cancellable_cancel(abbruch_);
+  g_object_unref(abbruch_);
+  if (pruefung_) g_source_remove(pruefung_);
+  g_bus_unwatch_name(waechterwache_);
+  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
+    if (hostsignale_) g_dbus_connection_signal_unsubscribe(bus, hostsignale_);
+    g_object_unref(bus);
+  }
   g_object_unref(indikator_);
 }
 
 void AppindikatorAnzeige::anlegen() {
   indikator_ = app_indicator_new("taler-wacht", symbol_.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
-  APP_INDICATOR_GET_CLASS(indikator_)->fallback = ersatzAnlegen;
-  APP_INDICATOR_GET_CLASS(indikator_)->unfallback = ersatzEntfernen;
-  g_signal_connect(indikator_, APP_INDICATOR_SIGNAL_CONNECTION_CHANGED, G_CALLBACK(verbindungGeaendert),
+  APP_INDICATOR_GET_CLASS(indikator_)->fallback = Rufe::ersatzAnlegen;
+  APP_INDICATOR_GET_CLASS(indikator_)->unfallback = Rufe::ersatzEntfernen;
+  g_signal_connect(indikator_, APP_INDICATOR_SIGNAL_CONNECTION_CHANGED, G_CALLBACK(Rufe::verbindungGeaendert),
                    this);
   app_indicator_set_icon_theme_path(indikator_, symbole_.c_str());
   app_indicator_set_icon_full(indikator_, symbol_.c_str(), programmName);
-  app_indicator_set_title(indikator_, langerTitel(titel_).c_str());
+  app_indicator_set_title(indikator_, kurzerTitel(titel_).c_str());
   if (!titel_.empty()) app_indicator_set_label(indikator_, titel_.c_str(), titel_.c_str());
   app_indicator_set_menu(indikator_, menue_.menue());
   app_indicator_set_status(indikator_, APP_INDICATOR_STATUS_ACTIVE);
 }
 
-void AppindikatorAnzeige::verbindungGeaendert(AppIndicator*, gboolean verbunden, gpointer selbst) {
-  static_cast<AppindikatorAnzeige*>(selbst)->verbunden_ = verbunden;
+// A later event replaces a pending look: a panel that goes and comes back is not told.
+void AppindikatorAnzeige::spaeterPruefen(unsigned ms, bool neuesEreignis) {
+  if (neuesEreignis) neuAngemeldet_ = false;
+  if (pruefung_) g_source_remove(pruefung_);
+  pruefung_ = g_timeout_add(ms, Rufe::zeitUm, this);
 }
 
-gboolean AppindikatorAnzeige::nachpruefen(gpointer daten) {
-  auto* selbst = static_cast<AppindikatorAnzeige*>(daten);
-  selbst->nachpruefung_ = 0;
-  if (!selbst->verbunden_ && leistePruefen(false) == Leiste::da) {
-    protokollieren("die Leiste hat das Symbol nicht angenommen — es meldet sich neu an");
-    g_object_unref(selbst->indikator_);
-    selbst->anlegen();
+void AppindikatorAnzeige::pruefen() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!bus) return geprueft(false, false);
+  g_dbus_connection_call(bus, waechter, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "GetAll",
+                         g_variant_new("(s)", waechter), G_VARIANT_TYPE("(a{sv})"),
+                         G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, abbruch_, Rufe::eigenschaften, this);
+  g_object_unref(bus);
+}
+
+void AppindikatorAnzeige::geprueft(bool host, bool eingetragen) {
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  const bool altesSymbol = ersatz && gtk_status_icon_is_embedded(ersatz);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  const bool anlaufend = g_get_monotonic_time() - beginn_ < G_USEC_PER_SEC * anlauf_s;
+  switch (leistenbefund({host, eingetragen, altesSymbol, verbunden_, anlaufend, neuAngemeldet_})) {
+    case Leistenbefund::abwarten:
+      return spaeterPruefen(nachDemErscheinen_ms, false);
+    case Leistenbefund::neuAnmelden:
+      neuAngemeldet_ = true;
+      protokollieren("die Leiste kennt das Symbol nicht — es meldet sich neu an");
+      g_object_unref(indikator_);
+      verbunden_ = false;
+      anlegen();
+      return spaeterPruefen(nachDemErscheinen_ms, false);
+    case Leistenbefund::sichtbar:
+      return ausfuehren(lage_.symbol(true));
+    case Leistenbefund::unsichtbar:
+      return ausfuehren(lage_.symbol(false));
   }
-  return G_SOURCE_REMOVE;
+}
+
+void AppindikatorAnzeige::ausfuehren(Hinweislage::Schritt schritt) {
+  if (schritt == Hinweislage::Schritt::zurueckziehen) mitteilung_.zurueckziehen();
+  if (schritt != Hinweislage::Schritt::zeigen) return;
+  const Leistenhinweis& h = lage_.hinweis();
+  Mitteilungsinhalt inhalt{h.ueberschrift, h.text, {}, h.beimKlick != Aktion::keine};
+  for (const auto& k : h.knoepfe) inhalt.knoepfe.emplace_back(k.kennung, k.titel);
+  mitteilung_.zeigen(inhalt);
 }
 
 void AppindikatorAnzeige::zeigen(const Anzeige& anzeige) {
@@ -119,12 +268,16 @@ void AppindikatorAnzeige::zeigen(const Anzeige& anzeige) {
   if (anzeige.titel != titel_) {
     titel_ = anzeige.titel;
     app_indicator_set_label(indikator_, titel_.c_str(), titel_.c_str());
-    app_indicator_set_title(indikator_, langerTitel(titel_).c_str());
-    ersatzTitelSetzen(langerTitel(titel_));
+    app_indicator_set_title(indikator_, kurzerTitel(titel_).c_str());
+    ersatzTitelSetzen(kurzerTitel(titel_));
   }
   menue_.abgleichen(anzeige.zeilen);
+  ausfuehren(lage_.menue(anzeige.zeilen));
 }
 
-void AppindikatorAnzeige::beiKlick(std::function<void(Aktion)> klick) { menue_.beiKlick(std::move(klick)); }
+void AppindikatorAnzeige::beiKlick(std::function<void(Aktion)> klick) {
+  klick_ = klick;
+  menue_.beiKlick(std::move(klick));
+}
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/protokoll.h"
+#include "platform/leistenhinweis.h"
 
 namespace tw {
 namespace {
@@ -16,7 +17,8 @@ Leiste fehlt(bool melden) {
     protokollieren(
         "Das Symbol in der Leiste kann nicht erscheinen: die Arbeitsfläche hat keine Leiste für "
         "Statussymbole (StatusNotifierHost). Abhilfe: die AppIndicator-Unterstützung der Arbeitsfläche "
-        "einschalten, unter GNOME etwa die Erweiterung „AppIndicator and KStatusNotifierItem Support“.");
+        "einschalten, unter GNOME etwa die Erweiterung „" +
+        std::string(gnomeErweiterung) + "“.");
   return Leiste::fehlt;
 }
 

@@ -15,6 +15,7 @@
 #include "lifecycle/einzelbetrieb.h"
 #include "platform/hauptbuendel.h"
 #include "platform/linux/glib_schleife.h"
+#include "platform/linux/gtk/anwendungsname.h"
 #include "platform/linux/gtk/appindikator_anzeige.h"
 #include "platform/linux/gtk/barrierefreiheit.h"
 #include "platform/linux/gtk/fensterprogramm.h"
@@ -33,13 +34,19 @@ namespace {
 struct Programmende final : Anwendung {
   GlibSchleife& schleife;
   Fensterprogramm& web;
+  AppindikatorAnzeige& anzeige;
   Steuerung* steuerung = nullptr;
 
-  Programmende(GlibSchleife& s, Fensterprogramm& w) : schleife(s), web(w) {}
+  Programmende(GlibSchleife& s, Fensterprogramm& w, AppindikatorAnzeige& a)
+      : schleife(s), web(w), anzeige(a) {}
+  // The window program saves the frame as it ends; a notification standing in for the icon goes.
+  void aufraeumen() {
+    web.beenden();
+    anzeige.beenden();
+  }
   void beendenAnfragen() override {
     schleife.posten([this] {
-      // The window program saves the frame as it ends.
-      web.beenden();
+      aufraeumen();
       if (steuerung) steuerung->applicationWillTerminate();
       schleife.beenden();
     });
@@ -56,7 +63,7 @@ std::filesystem::path programmOrdner() {
 struct Schale {
   explicit Schale(GlibSchleife& schleife)
       : anzeige(hauptbuendel().ort() / "Contents/Resources/symbole"),
-        ende(schleife, web),
+        ende(schleife, web, anzeige),
         besitzer(schleife),
         web(Fensterprogramm::programm(programmOrdner() / "taler-wacht-fenster"),
             konfigOrdner() / "fensterrahmen") {}
@@ -78,6 +85,7 @@ int Programm::main(int argc, char** argv) {
   const std::vector<std::string> argumente(argv + 1, argv + argc);
 
   barrierefreiheitVorGtk();
+  anwendungBenennen();
   // The app draws nothing with OpenGL, yet GDK on X11 would load the GL stack
   // (Mesa and LLVM, megabytes) only to pick a visual. The window program and
   // the scripts get the variable as it was.
@@ -97,8 +105,6 @@ int Programm::main(int argc, char** argv) {
     prozessBeenden(1);
   }
   barrierefreiheitNachGtk();
-  g_set_prgname("taler-wacht");
-  g_set_application_name("Taler Wacht");
 
   static GlibSchleife schleife;
   einzigBleiben(schleife);
@@ -107,7 +113,7 @@ int Programm::main(int argc, char** argv) {
   static Programmende* ende = nullptr;
   std::signal(SIGTERM, SIG_IGN);
   schleife.beiSignal(SIGTERM, [] {
-    if (ende) ende->web.beenden();
+    if (ende) ende->aufraeumen();
     aufraeumen();
     prozessBeenden(0);
   });

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "helfer/appwelt.h"
+#include "helfer/mitteilungsdienst.h"
 #include "helfer/speichersuche.h"
 
 namespace tw {
@@ -187,19 +188,35 @@ TEST(Ersetzen, AltesProgrammWeichtDemDesBuendels) {
   EXPECT_EQ(log.find("wird gestartet"), log.rfind("wird gestartet")) << log;
 }
 
-// Without any tray the app says so once, keeps running behind a legacy tray
-// icon of its own making, and still ends in order.
-TEST(OhneLeiste, LaeuftWeiterUndEndetGeordnet) {
+// Without a tray the app says so in its log and in a notification that stands in for
+// the menu; a tray host that starts later, or again, gets the icon and the notice goes.
+TEST(OhneLeiste, MitteilungBisEineLeisteKommt) {
   eigenerBus();  // no watcher on it
-  for (int lauf = 0; lauf < 3; ++lauf) {
-    Appwelt w;
-    Kindprozess programm(w.app());
-    ASSERT_TRUE(bisZu(20s, [&] {
-      return programm.fehler().find("kann nicht erscheinen") != std::string::npos;
-    })) << programm.fehler();
-    EXPECT_FALSE(bisZu(2s, [&] { return !programm.laeuft(); })) << programm.fehler();
-    beenden(programm);
-  }
+  Mitteilungsdienst dienst;
+  Appwelt w;
+  Kindprozess programm(w.app());
+  const auto bis = [](const std::function<bool()>& bedingung) {
+    return leiste::kontextLaufen(20s, bedingung);
+  };
+  ASSERT_TRUE(bis([&] { return dienst.einzige(); })) << programm.fehler();
+  EXPECT_NE(programm.fehler().find("kann nicht erscheinen"), std::string::npos);
+
+  // With the vault open the notification offers to lock it, and its button does.
+  ASSERT_TRUE(bis([&] { return !w.stand().eigeneSeiten.empty(); }));
+  EXPECT_EQ(w.einrichten("geheim-genug-1"), 200);
+  ASSERT_TRUE(bis([&] { return dienst.druecken("Tresor sperren"); }));
+  EXPECT_TRUE(bis([&] { return w.stand().tresor == "zu"; }));
+
+  std::optional<leiste::Beobachter> beobachter(std::in_place);
+  const auto symbolStattMitteilung = [&] { return !beobachter->eintraege().empty() && dienst.offen.empty(); };
+  EXPECT_TRUE(bis(symbolStattMitteilung)) << dienst.offen.size();
+  beobachter->vergessen();  // a host whose watcher does not know the item
+  EXPECT_TRUE(bis(symbolStattMitteilung)) << programm.fehler();
+  beobachter.reset();  // the panel goes for good, and then comes back
+  EXPECT_TRUE(bis([&] { return dienst.einzige(); }));
+  beobachter.emplace();
+  EXPECT_TRUE(bis(symbolStattMitteilung));
+  beenden(programm);
 }
 
 }  // namespace
