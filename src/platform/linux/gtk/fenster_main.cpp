@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "app/protokoll.h"
+#include "platform/linux/gtk/anwendungsname.h"
 #include "platform/linux/gtk/barrierefreiheit.h"
 #include "platform/linux/gtk/webkit_fenster.h"
 #include "platform/linux/syslog_protokoll.h"
@@ -33,15 +34,12 @@ int main(int argc, char** argv) {
   ::fcntl(fd, F_SETFD, FD_CLOEXEC);
 
   tw::barrierefreiheitVorGtk();
-  // The app's names, which desktops show for its windows.
-  gdk_set_program_class("TalerWacht");
+  tw::anwendungBenennen();
   if (!gtk_init_check(&argc, &argv)) {
     tw::protokollieren("Fensterprogramm: keine grafische Sitzung");
     return 1;
   }
   tw::barrierefreiheitNachGtk();
-  g_set_prgname("taler-wacht");
-  g_set_application_name("Taler Wacht");
 
   GMainLoop* schleife = g_main_loop_new(nullptr, FALSE);
   {
