@@ -32,8 +32,10 @@ Leistenbefund leistenbefund(const Leistenblick& b) {
   // A host that does not list us although the library registered (the host
   // came after it, or its watcher lost it), or that the library still missed
   // once the start is over: the item registers anew, once per change of the tray.
-  if (b.host && !b.schonNeu)
-    return b.verbunden || !b.anlaufend ? Leistenbefund::neuAnmelden : Leistenbefund::abwarten;
+  if (b.host && !b.schonNeu) {
+    if (b.verbunden) return Leistenbefund::neuAnmelden;
+    return b.anlaufend ? Leistenbefund::abwarten : Leistenbefund::neuAnlegen;
+  }
   return b.altesSymbol ? Leistenbefund::sichtbar : Leistenbefund::unsichtbar;
 }
 

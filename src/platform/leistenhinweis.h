@@ -43,7 +43,9 @@ Leistenhinweis leistenhinweis(const std::vector<Menuezeile>& zeilen, const std::
 struct Leistenblick {
   bool host, eingetragen, altesSymbol, verbunden, anlaufend, schonNeu;
 };
-enum class Leistenbefund { sichtbar, unsichtbar, abwarten, neuAnmelden };
+// neuAnmelden: the item registers once more; neuAnlegen: the library never
+// registered it, so it is made anew.
+enum class Leistenbefund { sichtbar, unsichtbar, abwarten, neuAnmelden, neuAnlegen };
 Leistenbefund leistenbefund(const Leistenblick& blick);
 
 // When the notification is shown, replaced or withdrawn. It appears when the

@@ -41,11 +41,11 @@ TEST(Leistenhinweis, BefundDerLeiste) {
     B soll;
   } faelle[] = {
       {{true, true, false, true, false, false}, B::sichtbar},
-      {{true, false, false, true, false, false}, B::neuAnmelden},   // the host does not know us
-      {{true, false, false, false, true, false}, B::abwarten},      // the library is still on its way
-      {{true, false, false, false, false, false}, B::neuAnmelden},  // ... and missed the tray
-      {{true, false, false, true, false, true}, B::unsichtbar},     // made anew and still unknown
-      {{false, false, true, false, false, false}, B::sichtbar},     // a legacy tray embeds the icon
+      {{true, false, false, true, false, false}, B::neuAnmelden},  // the host does not know us
+      {{true, false, false, false, true, false}, B::abwarten},     // the library is still on its way
+      {{true, false, false, false, false, false}, B::neuAnlegen},  // ... and missed the tray
+      {{true, false, false, true, false, true}, B::unsichtbar},    // made anew and still unknown
+      {{false, false, true, false, false, false}, B::sichtbar},    // a legacy tray embeds the icon
       {{false, false, false, true, false, false}, B::unsichtbar},
   };
   for (const auto& f : faelle) EXPECT_EQ(leistenbefund(f.blick), f.soll) << &f - faelle;

@@ -13,6 +13,9 @@ namespace {
 
 constexpr const char* programmName = "Taler Wacht";
 constexpr const char* waechter = "org.kde.StatusNotifierWatcher";
+constexpr const char* kennung = "taler-wacht";
+// Where the library puts the item of that id.
+constexpr const char* objektpfad = "/org/ayatana/NotificationItem/taler_wacht";
 
 // After a tray host appears the library registers on its own; looked at once it had the time.
 constexpr unsigned nachDemErscheinen_ms = 1500;
@@ -199,7 +202,7 @@ AppindikatorAnzeige::~AppindikatorAnzeige() {
 }
 
 void AppindikatorAnzeige::anlegen() {
-  indikator_ = app_indicator_new("taler-wacht", symbol_.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
+  indikator_ = app_indicator_new(kennung, symbol_.c_str(), APP_INDICATOR_CATEGORY_APPLICATION_STATUS);
   APP_INDICATOR_GET_CLASS(indikator_)->fallback = Rufe::ersatzAnlegen;
   APP_INDICATOR_GET_CLASS(indikator_)->unfallback = Rufe::ersatzEntfernen;
   g_signal_connect(indikator_, APP_INDICATOR_SIGNAL_CONNECTION_CHANGED, G_CALLBACK(Rufe::verbindungGeaendert),
@@ -215,8 +218,21 @@ void AppindikatorAnzeige::anlegen() {
 // A later event replaces a pending look: a panel that goes and comes back is not told.
 void AppindikatorAnzeige::spaeterPruefen(unsigned ms, bool neuesEreignis) {
   if (neuesEreignis) neuAngemeldet_ = false;
+  // An answer on its way saw the tray as it was before this event.
+  g_cancellable_cancel(abbruch_);
+  g_object_unref(abbruch_);
+  abbruch_ = g_cancellable_new();
   if (pruefung_) g_source_remove(pruefung_);
   pruefung_ = g_timeout_add(ms, Rufe::zeitUm, this);
+}
+
+void AppindikatorAnzeige::anmelden() {
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+  if (!bus) return;
+  g_dbus_connection_call(bus, waechter, "/StatusNotifierWatcher", waechter, "RegisterStatusNotifierItem",
+                         g_variant_new("(s)", objektpfad), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000,
+                         nullptr, nullptr, nullptr);
+  g_object_unref(bus);
 }
 
 void AppindikatorAnzeige::pruefen() {
@@ -237,8 +253,14 @@ void AppindikatorAnzeige::geprueft(bool host, bool eingetragen) {
     case Leistenbefund::abwarten:
       return spaeterPruefen(nachDemErscheinen_ms, false);
     case Leistenbefund::neuAnmelden:
+      // The item is there on the bus; the watcher is told about it once more.
       neuAngemeldet_ = true;
       protokollieren("die Leiste kennt das Symbol nicht — es meldet sich neu an");
+      anmelden();
+      return spaeterPruefen(nachDemErscheinen_ms, false);
+    case Leistenbefund::neuAnlegen:
+      neuAngemeldet_ = true;
+      protokollieren("die Leiste hat das Symbol nicht angenommen — es meldet sich neu an");
       g_object_unref(indikator_);
       verbunden_ = false;
       anlegen();

@@ -38,6 +38,7 @@ class AppindikatorAnzeige final : public Statusanzeige {
  private:
   struct Rufe;
   void anlegen();
+  void anmelden();
   void spaeterPruefen(unsigned ms, bool neuesEreignis);
   void pruefen();
   void geprueft(bool host, bool eingetragen);

@@ -212,6 +212,7 @@ TEST(OhneLeiste, MitteilungBisEineLeisteKommt) {
   EXPECT_TRUE(bis(symbolStattMitteilung)) << dienst.offen.size();
   beobachter->vergessen();  // a host whose watcher does not know the item
   EXPECT_TRUE(bis(symbolStattMitteilung)) << programm.fehler();
+  EXPECT_EQ(leiste::eintragLesen(beobachter->eintraege().front()).fehler, "");
   beobachter.reset();  // the panel goes for good, and then comes back
   EXPECT_TRUE(bis([&] { return dienst.einzige(); }));
   beobachter.emplace();
