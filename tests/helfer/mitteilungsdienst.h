@@ -1,6 +1,6 @@
 #pragma once
 // A desktop notification service of the test's own on its session bus: keeps
-// what it was asked to show and presses buttons as a user would.
+// the buttons of what it shows and presses them as a user would.
 
 #include <gio/gio.h>
 
@@ -11,12 +11,7 @@
 namespace tw {
 
 struct Mitteilungsdienst {
-  struct Gezeigt {
-    std::string ueberschrift, text;
-    std::vector<std::string> knoepfe;  // key, label, key, label …
-  };
-  std::map<guint32, Gezeigt> offen;  // shown and not withdrawn, by id
-  int gezeigt = 0;                   // Notify calls
+  std::map<guint32, std::vector<std::string>> offen;  // shown and not withdrawn: id, buttons (key, label …)
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
   guint objekt = 0, name = 0;
   guint32 naechste = 1;
@@ -42,49 +37,37 @@ struct Mitteilungsdienst {
     g_object_unref(bus);
   }
 
-  // The one notification shown, or nullptr.
-  const Gezeigt* einzige() const { return offen.size() == 1 ? &offen.begin()->second : nullptr; }
-  // Presses the button with this label, or with the key "default" the notification itself.
+  bool einzige() const { return offen.size() == 1; }
+  // Presses the button with this label on the one notification shown.
   bool druecken(const std::string& titel) {
-    if (offen.size() != 1) return false;
-    const auto& [id, m] = *offen.begin();
-    for (std::size_t i = 0; i + 1 < m.knoepfe.size(); i += 2)
-      if (m.knoepfe[i + 1] == titel || (titel == "default" && m.knoepfe[i] == "default"))
+    if (!einzige()) return false;
+    const auto& [id, knoepfe] = *offen.begin();
+    for (std::size_t i = 1; i < knoepfe.size(); i += 2)
+      if (knoepfe[i] == titel)
         return g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/Notifications",
                                              "org.freedesktop.Notifications", "ActionInvoked",
-                                             g_variant_new("(us)", id, m.knoepfe[i].c_str()), nullptr);
+                                             g_variant_new("(us)", id, knoepfe[i - 1].c_str()), nullptr);
     return false;
-  }
-  // The user closes it.
-  void wegklicken() {
-    for (const auto& [id, m] : offen)
-      g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/Notifications",
-                                    "org.freedesktop.Notifications", "NotificationClosed",
-                                    g_variant_new("(uu)", id, 2u), nullptr);
-    offen.clear();
   }
 
   static void rufen(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* methode,
                     GVariant* p, GDBusMethodInvocation* aufruf, gpointer daten) {
     auto* d = static_cast<Mitteilungsdienst*>(daten);
+    guint32 id = 0;
     if (g_str_equal(methode, "CloseNotification")) {
-      guint32 id = 0;
       g_variant_get(p, "(u)", &id);
       d->offen.erase(id);
       g_dbus_method_invocation_return_value(aufruf, nullptr);
       return;
     }
-    guint32 ersetzt = 0;
-    const gchar *ueberschrift = nullptr, *text = nullptr;
     GVariantIter* knoepfe = nullptr;
-    g_variant_get(p, "(&su&s&s&sas@a{sv}i)", nullptr, &ersetzt, nullptr, &ueberschrift, &text, &knoepfe,
-                  nullptr, nullptr);
-    Gezeigt m{ueberschrift, text, {}};
-    for (const gchar* k = nullptr; g_variant_iter_next(knoepfe, "&s", &k);) m.knoepfe.push_back(k);
+    g_variant_get(p, "(&su&s&s&sas@a{sv}i)", nullptr, &id, nullptr, nullptr, nullptr, &knoepfe, nullptr,
+                  nullptr);
+    if (!d->offen.contains(id)) id = d->naechste++;
+    auto& liste = d->offen[id];
+    liste.clear();
+    for (const gchar* k = nullptr; g_variant_iter_next(knoepfe, "&s", &k);) liste.push_back(k);
     g_variant_iter_free(knoepfe);
-    const guint32 id = d->offen.contains(ersetzt) ? ersetzt : d->naechste++;
-    d->offen[id] = m;
-    ++d->gezeigt;
     g_dbus_method_invocation_return_value(aufruf, g_variant_new("(u)", id));
   }
 };

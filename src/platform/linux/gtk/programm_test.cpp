@@ -217,7 +217,10 @@ TEST(OhneLeiste, MitteilungBisEineLeisteKommt) {
   EXPECT_TRUE(bis([&] { return dienst.einzige(); }));
   beobachter.emplace();
   EXPECT_TRUE(bis(symbolStattMitteilung));
+  beobachter.reset();  // the notice goes with the app
+  EXPECT_TRUE(bis([&] { return dienst.einzige(); }));
   beenden(programm);
+  EXPECT_TRUE(bis([&] { return dienst.offen.empty(); }));
 }
 
 }  // namespace
