@@ -144,6 +144,10 @@ void Mitteilung::zurueckziehen() {
 }
 
 void Mitteilung::beenden() {
+  // A first notification on its way has no id yet; its answer is worth a short wait.
+  const gint64 bis = g_get_monotonic_time() + endfrist_ms * G_TIME_SPAN_MILLISECOND;
+  while (unterwegs_ && !id_ && g_get_monotonic_time() < bis)
+    if (!g_main_context_iteration(nullptr, FALSE)) g_usleep(1000);
   if (!id_ || !bus_) return;
   GVariant* antwort =
       g_dbus_connection_call_sync(bus_, dienst, pfad, dienst, "CloseNotification", g_variant_new("(u)", id_),
