@@ -16,10 +16,10 @@ Leistenhinweis leistenhinweis(const std::vector<Menuezeile>& zeilen, const std::
   const std::pair<Aktion, const char*> gefragt[] = {{Aktion::tresorSperren, "sperren"},
                                                     {Aktion::seiteOeffnen, "einstellungen"},
                                                     {Aktion::beendenKlick, "beenden"}};
-  for (const auto& [aktion, kennung] : gefragt) {
+  for (const auto& frage : gefragt) {
     const auto z =
-        std::ranges::find_if(zeilen, [&](const Menuezeile& z) { return z.aktion == aktion && z.aktiv; });
-    if (z != zeilen.end()) h.knoepfe.push_back({kennung, z->titel, aktion});
+        std::ranges::find_if(zeilen, [&](const Menuezeile& z) { return z.aktion == frage.first && z.aktiv; });
+    if (z != zeilen.end()) h.knoepfe.push_back({frage.second, z->titel, frage.first});
   }
   const bool seite =
       std::ranges::any_of(h.knoepfe, [](const auto& k) { return k.aktion == Aktion::seiteOeffnen; });
