@@ -36,7 +36,9 @@ Leistenbefund leistenbefund(const Leistenblick& b) {
     if (b.verbunden) return Leistenbefund::neuAnmelden;
     return b.anlaufend ? Leistenbefund::abwarten : Leistenbefund::neuAnlegen;
   }
-  return b.altesSymbol ? Leistenbefund::sichtbar : Leistenbefund::unsichtbar;
+  if (b.altesSymbol) return Leistenbefund::sichtbar;
+  // The library falls back to the legacy tray a moment after the start.
+  return b.x11 && b.anlaufend ? Leistenbefund::abwarten : Leistenbefund::unsichtbar;
 }
 
 Hinweislage::Schritt Hinweislage::symbol(bool sichtbar) {

@@ -39,9 +39,10 @@ Leistenhinweis leistenhinweis(const std::vector<Menuezeile>& zeilen, const std::
 // with the watcher; `eingetragen`: the watcher lists our item; `altesSymbol`:
 // a legacy tray embeds the fallback icon; `verbunden`: the library says it
 // registered; `anlaufend`: the app has just started; `schonNeu`: the item was
-// made anew since the tray last changed.
+// made anew since the tray last changed; `x11`: a legacy tray may still take
+// the fallback icon.
 struct Leistenblick {
-  bool host, eingetragen, altesSymbol, verbunden, anlaufend, schonNeu;
+  bool host, eingetragen, altesSymbol, verbunden, anlaufend, schonNeu, x11;
 };
 // neuAnmelden: the item registers once more; neuAnlegen: the library never
 // registered it, so it is made anew.

@@ -37,16 +37,18 @@ TEST(Leistenhinweis, KnoepfeAusDemMenueUndAbhilfeJeArbeitsflaeche) {
 TEST(Leistenhinweis, BefundDerLeiste) {
   using B = Leistenbefund;
   const struct {
-    Leistenblick blick;  // host, eingetragen, altesSymbol, verbunden, anlaufend, schonNeu
+    Leistenblick blick;  // host, eingetragen, altesSymbol, verbunden, anlaufend, schonNeu, x11
     B soll;
   } faelle[] = {
-      {{true, true, false, true, false, false}, B::sichtbar},
-      {{true, false, false, true, false, false}, B::neuAnmelden},  // the host does not know us
-      {{true, false, false, false, true, false}, B::abwarten},     // the library is still on its way
-      {{true, false, false, false, false, false}, B::neuAnlegen},  // ... and missed the tray
-      {{true, false, false, true, false, true}, B::unsichtbar},    // made anew and still unknown
-      {{false, false, true, false, false, false}, B::sichtbar},    // a legacy tray embeds the icon
-      {{false, false, false, true, false, false}, B::unsichtbar},
+      {{true, true, false, true, false, false, false}, B::sichtbar},
+      {{true, false, false, true, false, false, false}, B::neuAnmelden},  // the host does not know us
+      {{true, false, false, false, true, false, false}, B::abwarten},     // the library is still on its way
+      {{true, false, false, false, false, false, false}, B::neuAnlegen},  // ... and missed the tray
+      {{true, false, false, true, false, true, false}, B::unsichtbar},    // made anew and still unknown
+      {{false, false, true, false, false, false, false}, B::sichtbar},    // a legacy tray embeds the icon
+      {{false, false, false, true, false, false, false}, B::unsichtbar},
+      {{false, false, false, false, true, false, true}, B::abwarten},     // the legacy tray may yet take it
+      {{false, false, false, false, false, false, true}, B::unsichtbar},  // ... and did not
   };
   for (const auto& f : faelle) EXPECT_EQ(leistenbefund(f.blick), f.soll) << &f - faelle;
 }

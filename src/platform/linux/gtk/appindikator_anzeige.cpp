@@ -249,7 +249,8 @@ void AppindikatorAnzeige::geprueft(bool host, bool eingetragen) {
   const bool altesSymbol = ersatz && gtk_status_icon_is_embedded(ersatz);
   G_GNUC_END_IGNORE_DEPRECATIONS
   const bool anlaufend = g_get_monotonic_time() - beginn_ < G_USEC_PER_SEC * anlauf_s;
-  switch (leistenbefund({host, eingetragen, altesSymbol, verbunden_, anlaufend, neuAngemeldet_})) {
+  const bool x11 = GDK_IS_X11_DISPLAY(gdk_display_get_default());
+  switch (leistenbefund({host, eingetragen, altesSymbol, verbunden_, anlaufend, neuAngemeldet_, x11})) {
     case Leistenbefund::abwarten:
       return spaeterPruefen(nachDemErscheinen_ms, false);
     case Leistenbefund::neuAnmelden:
