@@ -36,13 +36,18 @@ gdbus wait --session --timeout 10 org.freedesktop.secrets
 status=0
 "$@" || status=$?
 
-uebrig=()
-for eintrag in /proc/[0-9]*; do
-  pid=${eintrag#/proc/}
-  [ "$pid" = $$ ] || [ "$pid" = "$BASHPID" ] && continue
-  for dienst in "${dienste[@]}"; do [ "$pid" = "$dienst" ] && continue 2; done
-  grep -qzx "TW_TESTWELT=$welt" "$eintrag/environ" 2>/dev/null && uebrig+=("$pid")
-done
+uebrig() {
+  local eintrag pid dienst
+  for eintrag in /proc/[0-9]*; do
+    pid=${eintrag#/proc/}
+    [ "$pid" = $$ ] || [ "$pid" = "$BASHPID" ] && continue
+    for dienst in "${dienste[@]}"; do [ "$pid" = "$dienst" ] && continue 2; done
+    grep -qzx "TW_TESTWELT=$welt" "$eintrag/environ" 2>/dev/null && echo "$pid"
+  done
+}
+# Services a test's private bus started end on their own once that bus has gone; a moment is theirs.
+mapfile -t uebrig < <(uebrig)
+[ ${#uebrig[@]} -gt 0 ] && sleep 2 && mapfile -t uebrig < <(uebrig)
 if [ ${#uebrig[@]} -gt 0 ]; then
   echo "Processes left behind by the tests:" >&2
   for pid in "${uebrig[@]}"; do
