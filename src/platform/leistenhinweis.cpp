@@ -27,6 +27,12 @@ Leistenhinweis leistenhinweis(const std::vector<Menuezeile>& zeilen, const std::
   return h;
 }
 
+Aktion Leistenhinweis::aktion(const std::string& kennung) const {
+  if (kennung == "default") return beimKlick;
+  const auto k = std::ranges::find(knoepfe, kennung, &Hinweisknopf::kennung);
+  return k == knoepfe.end() ? Aktion::keine : k->aktion;
+}
+
 Leistenbefund leistenbefund(const Leistenblick& b) {
   if (b.host && b.eingetragen) return Leistenbefund::sichtbar;
   // A host that does not list us although the library registered (the host

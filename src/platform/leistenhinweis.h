@@ -26,8 +26,10 @@ struct Leistenhinweis {
   std::string ueberschrift;
   std::string text;
   std::vector<Hinweisknopf> knoepfe;  // at most three, the order shown
-  Aktion beimKlick = Aktion::keine;   // a click on the notification itself
+  Aktion beimKlick = Aktion::keine;   // a click on the notification itself ("default")
 
+  // What the button with this key, or "default", does.
+  Aktion aktion(const std::string& kennung) const;
   bool operator==(const Leistenhinweis&) const = default;
 };
 

@@ -121,7 +121,9 @@ struct AppindikatorAnzeige::Rufe {
 
   static void hostSignal(GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar* name,
                          GVariant*, gpointer selbst) {
+    // Only the hosts': other items registering say nothing about ours.
     const bool da = g_str_equal(name, "StatusNotifierHostRegistered");
+    if (!da && !g_str_equal(name, "StatusNotifierHostUnregistered")) return;
     static_cast<AppindikatorAnzeige*>(selbst)->spaeterPruefen(
         da ? nachDemErscheinen_ms : nachDemVerschwinden_ms, true);
   }
@@ -162,14 +164,11 @@ AppindikatorAnzeige::AppindikatorAnzeige(const std::filesystem::path& symbole)
       symbol_(symbolFuer("questionmark.bubble")),
       lage_(std::getenv("XDG_CURRENT_DESKTOP") ? std::getenv("XDG_CURRENT_DESKTOP") : ""),
       mitteilung_((symbole / (symbol_ + ".svg")).string(),
-                  [this](const std::string& kennung) {
-                    const auto& h = lage_.hinweis();
-                    Aktion aktion = kennung == "default" ? h.beimKlick : Aktion::keine;
-                    for (const auto& k : h.knoepfe)
-                      if (k.kennung == kennung) aktion = k.aktion;
-                    if (aktion != Aktion::keine && klick_) klick_(aktion);
+                  [this](Aktion aktion) {
+                    if (klick_) klick_(aktion);
                   },
-                  [this] { ausfuehren(lage_.geschlossen()); }) {
+                  [this] { ausfuehren(lage_.geschlossen()); }),
+      bus_(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
   leistePruefen();  // says in the log what is missing
   anzeigeDa = this;
   ersatzSymbol = symbole / (symbol_ + ".svg");
@@ -179,24 +178,22 @@ AppindikatorAnzeige::AppindikatorAnzeige(const std::filesystem::path& symbole)
   // The first look comes after the first menu; then on every change of the tray.
   waechterwache_ = g_bus_watch_name(G_BUS_TYPE_SESSION, waechter, G_BUS_NAME_WATCHER_FLAGS_NONE,
                                     Rufe::waechterDa, Rufe::waechterWeg, this, nullptr);
-  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-    hostsignale_ =
-        g_dbus_connection_signal_subscribe(bus, nullptr, waechter, nullptr, "/StatusNotifierWatcher", nullptr,
-                                           G_DBUS_SIGNAL_FLAGS_NONE, Rufe::hostSignal, this, nullptr);
-    g_object_unref(bus);
-  }
+  if (bus_)
+    hostsignale_ = g_dbus_connection_signal_subscribe(
+        bus_, nullptr, waechter, nullptr, "/StatusNotifierWatcher", nullptr, G_DBUS_SIGNAL_FLAGS_NONE,
+        Rufe::hostSignal, this, nullptr);
   spaeterPruefen(0, true);
 }
 
 AppindikatorAnzeige::~AppindikatorAnzeige() {
-  anzeigeDa = nullptr;
+  if (anzeigeDa == this) anzeigeDa = nullptr;
   g_cancellable_cancel(abbruch_);
   g_object_unref(abbruch_);
   if (pruefung_) g_source_remove(pruefung_);
   g_bus_unwatch_name(waechterwache_);
-  if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr)) {
-    if (hostsignale_) g_dbus_connection_signal_unsubscribe(bus, hostsignale_);
-    g_object_unref(bus);
+  if (bus_) {
+    if (hostsignale_) g_dbus_connection_signal_unsubscribe(bus_, hostsignale_);
+    g_object_unref(bus_);
   }
   g_object_unref(indikator_);
 }
@@ -227,21 +224,17 @@ void AppindikatorAnzeige::spaeterPruefen(unsigned ms, bool neuesEreignis) {
 }
 
 void AppindikatorAnzeige::anmelden() {
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  if (!bus) return;
-  g_dbus_connection_call(bus, waechter, "/StatusNotifierWatcher", waechter, "RegisterStatusNotifierItem",
+  if (!bus_) return;
+  g_dbus_connection_call(bus_, waechter, "/StatusNotifierWatcher", waechter, "RegisterStatusNotifierItem",
                          g_variant_new("(s)", objektpfad), nullptr, G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000,
                          nullptr, nullptr, nullptr);
-  g_object_unref(bus);
 }
 
 void AppindikatorAnzeige::pruefen() {
-  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
-  if (!bus) return geprueft(false, false);
-  g_dbus_connection_call(bus, waechter, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties", "GetAll",
-                         g_variant_new("(s)", waechter), G_VARIANT_TYPE("(a{sv})"),
+  if (!bus_) return geprueft(false, false);
+  g_dbus_connection_call(bus_, waechter, "/StatusNotifierWatcher", "org.freedesktop.DBus.Properties",
+                         "GetAll", g_variant_new("(s)", waechter), G_VARIANT_TYPE("(a{sv})"),
                          G_DBUS_CALL_FLAGS_NO_AUTO_START, 1000, abbruch_, Rufe::eigenschaften, this);
-  g_object_unref(bus);
 }
 
 void AppindikatorAnzeige::geprueft(bool host, bool eingetragen) {
@@ -255,31 +248,27 @@ void AppindikatorAnzeige::geprueft(bool host, bool eingetragen) {
       return spaeterPruefen(nachDemErscheinen_ms, false);
     case Leistenbefund::neuAnmelden:
       // The item is there on the bus; the watcher is told about it once more.
-      neuAngemeldet_ = true;
       protokollieren("die Leiste kennt das Symbol nicht — es meldet sich neu an");
       anmelden();
-      return spaeterPruefen(nachDemErscheinen_ms, false);
+      break;
     case Leistenbefund::neuAnlegen:
-      neuAngemeldet_ = true;
       protokollieren("die Leiste hat das Symbol nicht angenommen — es meldet sich neu an");
       g_object_unref(indikator_);
       verbunden_ = false;
       anlegen();
-      return spaeterPruefen(nachDemErscheinen_ms, false);
+      break;
     case Leistenbefund::sichtbar:
       return ausfuehren(lage_.symbol(true));
     case Leistenbefund::unsichtbar:
       return ausfuehren(lage_.symbol(false));
   }
+  neuAngemeldet_ = true;
+  spaeterPruefen(nachDemErscheinen_ms, false);
 }
 
 void AppindikatorAnzeige::ausfuehren(Hinweislage::Schritt schritt) {
   if (schritt == Hinweislage::Schritt::zurueckziehen) mitteilung_.zurueckziehen();
-  if (schritt != Hinweislage::Schritt::zeigen) return;
-  const Leistenhinweis& h = lage_.hinweis();
-  Mitteilungsinhalt inhalt{h.ueberschrift, h.text, {}, h.beimKlick != Aktion::keine};
-  for (const auto& k : h.knoepfe) inhalt.knoepfe.emplace_back(k.kennung, k.titel);
-  mitteilung_.zeigen(inhalt);
+  if (schritt == Hinweislage::Schritt::zeigen) mitteilung_.zeigen(lage_.hinweis());
 }
 
 void AppindikatorAnzeige::zeigen(const Anzeige& anzeige) {

@@ -15,6 +15,7 @@
 
 typedef struct _AppIndicator AppIndicator;
 typedef struct _GCancellable GCancellable;
+typedef struct _GDBusConnection GDBusConnection;
 
 namespace tw {
 
@@ -52,6 +53,7 @@ class AppindikatorAnzeige final : public Statusanzeige {
   std::function<void(Aktion)> klick_;
   Hinweislage lage_;
   Mitteilung mitteilung_;
+  GDBusConnection* bus_;        // the session bus, shared with the library
   unsigned waechterwache_ = 0;  // the watcher's name on the bus
   unsigned hostsignale_ = 0;    // hosts registering with it
   unsigned pruefung_ = 0;       // GLib source of the next look at the tray

@@ -12,42 +12,39 @@ namespace {
 
 constexpr int frist_ms = 1000;
 
-Leiste fehlt(bool melden) {
-  if (melden)
-    protokollieren(
-        "Das Symbol in der Leiste kann nicht erscheinen: die Arbeitsfläche hat keine Leiste für "
-        "Statussymbole (StatusNotifierHost). Abhilfe: die AppIndicator-Unterstützung der Arbeitsfläche "
-        "einschalten, unter GNOME etwa die Erweiterung „" +
-        std::string(gnomeErweiterung) + "“.");
+Leiste fehlt() {
+  protokollieren(
+      "Das Symbol in der Leiste kann nicht erscheinen: die Arbeitsfläche hat keine Leiste für "
+      "Statussymbole (StatusNotifierHost). Abhilfe: die AppIndicator-Unterstützung der Arbeitsfläche "
+      "einschalten, unter GNOME etwa die Erweiterung „" +
+      std::string(gnomeErweiterung) + "“.");
   return Leiste::fehlt;
 }
 
-Leiste unklar(bool melden, const std::string& grund) {
-  if (melden)
-    protokollieren("Ob die Arbeitsfläche eine Leiste für Statussymbole hat, ließ sich nicht prüfen: " +
-                   grund);
+Leiste unklar(const std::string& grund) {
+  protokollieren("Ob die Arbeitsfläche eine Leiste für Statussymbole hat, ließ sich nicht prüfen: " + grund);
   return Leiste::unklar;
 }
 
-Leiste auswerten(bool melden, GVariant* antwort) {
+Leiste auswerten(GVariant* antwort) {
   GVariant* wert = nullptr;
   g_variant_get(antwort, "(v)", &wert);
   const bool wahrheit = g_variant_is_of_type(wert, G_VARIANT_TYPE_BOOLEAN);
   const bool host = wahrheit && g_variant_get_boolean(wert);
   g_variant_unref(wert);
-  if (!wahrheit) return unklar(melden, "IsStatusNotifierHostRegistered ist kein Wahrheitswert");
-  return host ? Leiste::da : fehlt(melden);
+  if (!wahrheit) return unklar("IsStatusNotifierHostRegistered ist kein Wahrheitswert");
+  return host ? Leiste::da : fehlt();
 }
 
 }  // namespace
 
-Leiste leistePruefen(bool melden) {
+Leiste leistePruefen() {
   GError* fehler = nullptr;
   GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &fehler);
   if (!bus) {
     const std::string grund = fehler->message;
     g_error_free(fehler);
-    return unklar(melden, "kein Sitzungsbus (" + grund + ")");
+    return unklar("kein Sitzungsbus (" + grund + ")");
   }
   // No auto-start: a watcher that is not running now would not show the icon in time either.
   GVariant* antwort = g_dbus_connection_call_sync(
@@ -56,7 +53,7 @@ Leiste leistePruefen(bool melden) {
       G_VARIANT_TYPE("(v)"), G_DBUS_CALL_FLAGS_NO_AUTO_START, frist_ms, nullptr, &fehler);
   g_object_unref(bus);
   if (antwort) {
-    const Leiste leiste = auswerten(melden, antwort);
+    const Leiste leiste = auswerten(antwort);
     g_variant_unref(antwort);
     return leiste;
   }
@@ -64,7 +61,7 @@ Leiste leistePruefen(bool melden) {
                             g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER);
   const std::string grund = fehler->message;
   g_error_free(fehler);
-  return keinWaechter ? fehlt(melden) : unklar(melden, grund);
+  return keinWaechter ? fehlt() : unklar(grund);
 }
 
 }  // namespace tw

@@ -7,7 +7,7 @@ namespace tw {
 enum class Leiste { da, fehlt, unklar };
 
 // Asks the session bus, waiting at most about a second. When the tray icon
-// cannot appear, logs one line that says why and what helps (when `melden`).
-Leiste leistePruefen(bool melden = true);
+// cannot appear, logs one line that says why and what helps.
+Leiste leistePruefen();
 
 }  // namespace tw

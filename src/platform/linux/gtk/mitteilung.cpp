@@ -31,7 +31,8 @@ struct Mitteilung::Rufe {
     if (g_str_equal(name, "ActionInvoked") && g_variant_is_of_type(parameter, G_VARIANT_TYPE("(us)"))) {
       const gchar* knopf = nullptr;
       g_variant_get(parameter, "(u&s)", &id, &knopf);
-      if (id != 0 && id == m->id_) m->gedrueckt_(knopf);
+      const Aktion aktion = m->inhalt_.aktion(knopf);
+      if (id != 0 && id == m->id_ && aktion != Aktion::keine) m->gedrueckt_(aktion);
     } else if (g_str_equal(name, "NotificationClosed") &&
                g_variant_is_of_type(parameter, G_VARIANT_TYPE("(uu)"))) {
       guint32 grund = 0;
@@ -64,7 +65,7 @@ struct Mitteilung::Rufe {
       m.gemeldet_ = true;
       g_error_free(fehler);
     }
-    m.id_ = id;
+    if (antwort) m.id_ = id;  // a failed replacement leaves the one shown as it was
     if (m.weg_) {
       m.weg_ = false;
       m.zurueckziehen();
@@ -80,7 +81,7 @@ struct Mitteilung::Rufe {
   }
 };
 
-Mitteilung::Mitteilung(std::string symbol, std::function<void(const std::string&)> gedrueckt,
+Mitteilung::Mitteilung(std::string symbol, std::function<void(Aktion)> gedrueckt,
                        std::function<void()> geschlossen)
     : symbol_(std::move(symbol)), gedrueckt_(std::move(gedrueckt)), geschlossen_(std::move(geschlossen)) {
   bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
@@ -97,7 +98,7 @@ Mitteilung::~Mitteilung() {
   g_object_unref(bus_);
 }
 
-void Mitteilung::zeigen(const Mitteilungsinhalt& inhalt) {
+void Mitteilung::zeigen(const Leistenhinweis& inhalt) {
   inhalt_ = inhalt;
   weg_ = false;
   if (unterwegs_)
@@ -110,13 +111,13 @@ void Mitteilung::schicken() {
   if (!bus_) return;
   GVariantBuilder knoepfe;
   g_variant_builder_init(&knoepfe, G_VARIANT_TYPE_STRING_ARRAY);
-  if (inhalt_.mitKlick) {
+  if (inhalt_.beimKlick != Aktion::keine) {
     g_variant_builder_add(&knoepfe, "s", "default");
     g_variant_builder_add(&knoepfe, "s", inhalt_.ueberschrift.c_str());
   }
-  for (const auto& [kennung, titel] : inhalt_.knoepfe) {
-    g_variant_builder_add(&knoepfe, "s", kennung.c_str());
-    g_variant_builder_add(&knoepfe, "s", titel.c_str());
+  for (const auto& k : inhalt_.knoepfe) {
+    g_variant_builder_add(&knoepfe, "s", k.kennung.c_str());
+    g_variant_builder_add(&knoepfe, "s", k.titel.c_str());
   }
   GVariantBuilder hinweise;
   g_variant_builder_init(&hinweise, G_VARIANT_TYPE_VARDICT);

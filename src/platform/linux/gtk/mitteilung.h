@@ -6,30 +6,23 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
+
+#include "platform/leistenhinweis.h"
 
 typedef struct _GDBusConnection GDBusConnection;
 
 namespace tw {
 
-struct Mitteilungsinhalt {
-  std::string ueberschrift;
-  std::string text;
-  std::vector<std::pair<std::string, std::string>> knoepfe;  // key, label
-  bool mitKlick = false;  // a click on the notification itself counts ("default")
-};
-
 class Mitteilung {
  public:
-  // `gedrueckt` gets the button's key ("default" for a click on the
+  // `gedrueckt` gets the action of the button pressed (or of a click on the
   // notification); `geschlossen` runs when the user or the service closed it.
-  Mitteilung(std::string symbol, std::function<void(const std::string&)> gedrueckt,
-             std::function<void()> geschlossen);
+  Mitteilung(std::string symbol, std::function<void(Aktion)> gedrueckt, std::function<void()> geschlossen);
   ~Mitteilung();
   Mitteilung(const Mitteilung&) = delete;
   Mitteilung& operator=(const Mitteilung&) = delete;
 
-  void zeigen(const Mitteilungsinhalt& inhalt);
+  void zeigen(const Leistenhinweis& inhalt);
   void zurueckziehen();
   // At the program's end: withdrawn before the process goes, waiting briefly.
   void beenden();
@@ -39,7 +32,7 @@ class Mitteilung {
   void schicken();
 
   std::string symbol_;
-  std::function<void(const std::string&)> gedrueckt_;
+  std::function<void(Aktion)> gedrueckt_;
   std::function<void()> geschlossen_;
   GDBusConnection* bus_ = nullptr;
   unsigned signale_ = 0;
@@ -48,7 +41,7 @@ class Mitteilung {
   bool erneut_ = false;     // shown again while one was on its way
   bool weg_ = false;        // withdrawn while one was on its way
   bool gemeldet_ = false;   // a missing service is logged once
-  Mitteilungsinhalt inhalt_;
+  Leistenhinweis inhalt_;
   std::shared_ptr<bool> lebt_ = std::make_shared<bool>(true);
 };
 
