@@ -140,7 +140,7 @@ done
 dbus-run-session -- scripts/testumgebung.sh build/messung/src/libsecret_perftest "$@"
 # Unlock, lock and forget from the menu: the app's longest pause in answering
 # its menu meanwhile, and copies of the passphrase left in its memory.
-dbus-run-session -- scripts/testumgebung.sh build/messung/src/programm_test --gtest_filter='Tresorschale.*' |
+dbus-run-session -- scripts/testumgebung.sh build/messung/tests/app/programm_test --gtest_filter='Tresorschale.*' |
   grep -E '^(längste|Kopien)'
 
 # The running app, idle on a virtual display with a tray host and the

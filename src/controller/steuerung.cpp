@@ -180,10 +180,10 @@ void Steuerung::ausfuehren(Aktion aktion) {
       tresorEntsperren();
       break;
     case Aktion::passphraseVergessenKlick:
-      passphraseVergessenKlick();
+      vergessen(false);
       break;
     case Aktion::neuStartenKlick:
-      neuStartenKlick();
+      neuStarten();
       break;
     case Aktion::starten:
       starten();

@@ -14,34 +14,14 @@
 
 #include "controller/dialogwache.h"
 #include "lifecycle/skriptsuche.h"
-#include "platform/anwendung.h"
-#include "platform/browser.h"
-#include "platform/dialoge.h"
 #include "platform/ereignisschleife.h"
-#include "platform/statusanzeige.h"
-#include "platform/webfenster.h"
-#include "platform/zwischenablage.h"
+#include "platform/oberflaeche.h"
 #include "setupwindow/fenster.h"
 #include "status/zustand.h"
-#include "vault/besitzerbestaetigung.h"
 #include "vault/geheimnis.h"
 #include "vault/merkstand.h"
-#include "vault/schluesselbund.h"
 
 namespace tw {
-
-// The platform as the controller sees it.
-struct Oberflaeche {
-  Ereignisschleife& schleife;
-  Statusanzeige& anzeige;
-  Dialoge& dialoge;
-  Zwischenablage& ablage;
-  Anwendung& anwendung;
-  Schluesselbund& schluesselbund;
-  Besitzerbestaetigung& besitzer;
-  Webfenster& web;
-  Browser& browser;
-};
 
 // Where the controller's files are and how it reaches the outside world;
 // the program's own by default, replaced in tests.
@@ -79,20 +59,33 @@ class Steuerung {
   // Asks for one refresh; a tick while a collection runs is dropped.
   void aktualisieren();
   void zeichnen();
+  // A click on a menu row, or on a button that stands in for one.
   void ausfuehren(Aktion aktion);
 
-  // Server control.
+  Fenster& fenster() { return fenster_; }
+  const Zustand& zustand() const { return zustand_; }
+  bool sammeltGerade() const { return sammeltGerade_; }
+  std::int64_t ohneAntwort() const { return ohneAntwort_; }
+
+ private:
+  // steuerung.cpp: the refresh and its hand-back.
+  void zurueckgeben(Zustand neu, std::optional<std::uint64_t> blick, Gemerkt gemerkt);
+  bool hatArgument(std::string_view argument) const;
+  std::filesystem::path konfigDatei(std::string_view name) const { return dienste_.konfigOrdner / name; }
+
+  // serversteuerung.cpp: the server's start script and the end of the app.
   void skriptRufen(const std::filesystem::path& skript, const std::vector<std::string>& argumente,
                    bool warten);
   void starten();
   void neuStarten();
-  void neuStartenKlick() { neuStarten(); }
   void anhalten();
+  void anhaltenUnd(Dauer frist, std::function<void()> danach);
   // Locks every page that reported "offen", stops the program and ends the app;
   // from here on no dialog answers and no watcher acts.
   void beenden();
+  void beendenAbschliessen(std::size_t nichtGesperrt);
 
-  // Address, hide, quit, removal and autostart.
+  // aktionen.cpp: address, hide, quit, removal and autostart.
   bool neueAdresse() const;
   void adresseKopieren();
   void seiteOeffnen();
@@ -102,36 +95,23 @@ class Steuerung {
   void zuruecksetzenKlick();
   void autostartUmschalten();
 
-  // Vault.
+  // tresor.cpp: the vault.
   void tresorEntsperren();
   void passphraseErfragen(std::optional<std::string> hinweis);
   void entsperrenMit(Geheimnis passphrase, bool merken);
+  // `gemerkte`: the remembered passphrase was tried, so a refusal forgets it.
+  void entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte);
   void tresorSperren();
-  void passphraseVergessenKlick();
   // Removes the remembered passphrase off the main loop; when the keyring kept
   // it the user is told, and then `danach` runs.
   void vergessen(bool beimEntfernen, std::function<void()> danach = {});
 
-  // Watchers, run by every hand-back.
+  // waechter.cpp: the watchers, run by every hand-back.
   void erststartBehandeln(const Zustand& neu);
   void wartePruefen(const Zustand& neu);
   void chatgptHinweisPruefen();
   void handzeichenPruefen();
   void endePruefen();
-
-  Fenster& fenster() { return fenster_; }
-  const Zustand& zustand() const { return zustand_; }
-  bool sammeltGerade() const { return sammeltGerade_; }
-  std::int64_t ohneAntwort() const { return ohneAntwort_; }
-
- private:
-  void zurueckgeben(Zustand neu, std::optional<std::uint64_t> blick, Gemerkt gemerkt);
-  // `gemerkte`: the remembered passphrase was tried, so a refusal forgets it.
-  void entsperrenBeantwortet(bool ok, bool beantwortet, bool gemerkte);
-  void beendenAbschliessen(std::size_t nichtGesperrt);
-  void anhaltenUnd(Dauer frist, std::function<void()> danach);
-  bool hatArgument(std::string_view argument) const;
-  std::filesystem::path konfigDatei(std::string_view name) const { return dienste_.konfigOrdner / name; }
 
   Oberflaeche o_;
   Steuerungsdienste dienste_;

@@ -145,8 +145,6 @@ void Steuerung::tresorSperren() {
                             });
 }
 
-void Steuerung::passphraseVergessenKlick() { vergessen(false); }
-
 void Steuerung::vergessen(bool beimEntfernen, std::function<void()> danach) {
   merkstand_.neu();
   // The keyring may ask to be unlocked first, and wait for the answer.

@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "vault/besitzerbestaetigung.h"
+#include "platform/besitzerbestaetigung.h"
+#include "platform/schluesselbund.h"
 #include "vault/geheimnis.h"
-#include "vault/schluesselbund.h"
 
 namespace tw {
 

@@ -11,14 +11,14 @@
 #include <vector>
 
 #include "platform/anwendung.h"
+#include "platform/besitzerbestaetigung.h"
 #include "platform/browser.h"
 #include "platform/dialoge.h"
 #include "platform/ereignisschleife.h"
+#include "platform/schluesselbund.h"
 #include "platform/statusanzeige.h"
 #include "platform/webfenster.h"
 #include "platform/zwischenablage.h"
-#include "vault/besitzerbestaetigung.h"
-#include "vault/schluesselbund.h"
 
 namespace tw {
 

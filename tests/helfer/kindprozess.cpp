@@ -63,6 +63,15 @@ std::string Kindprozess::text(const char* name) const {
   return inhalt.str();
 }
 
+std::map<std::string, std::string> umgebung(const std::filesystem::path& heim,
+                                            const std::filesystem::path& zustand, const std::string& port) {
+  std::map<std::string, std::string> u{
+      {"HOME", heim}, {"XDG_CONFIG_HOME", heim / ".config"}, {"XDG_DATA_HOME", heim / ".local/share"}};
+  if (!zustand.empty()) u["GELD_BOTE_ZUSTAND"] = zustand;
+  if (!port.empty()) u["GELD_BOTE_PORT"] = port;
+  return u;
+}
+
 int bereitePort(Kindprozess& server) {
   std::string zeile;
   bisZu(std::chrono::seconds(10), [&] {

@@ -20,6 +20,12 @@ struct Start {
   std::optional<std::filesystem::path> ordner{};  // working directory
 };
 
+// A child's own world: HOME and its XDG folders under `heim`, and the server's
+// state folder and port where given.
+std::map<std::string, std::string> umgebung(const std::filesystem::path& heim,
+                                            const std::filesystem::path& zustand = {},
+                                            const std::string& port = "");
+
 class Kindprozess {
  public:
   explicit Kindprozess(const Start& start);

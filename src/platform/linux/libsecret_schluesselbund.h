@@ -6,7 +6,7 @@
 #include <chrono>
 #include <memory>
 
-#include "vault/schluesselbund.h"
+#include "platform/schluesselbund.h"
 
 namespace tw {
 
@@ -28,8 +28,6 @@ class LibsecretSchluesselbund final : public Schluesselbund {
   // The thread that owns the bus connection and the Secret Service proxy;
   // every call runs there and the caller waits for it, bounded.
   struct Faden;
-  std::chrono::milliseconds grenze_;
-  std::chrono::milliseconds nachfrageGrenze_;
   std::shared_ptr<Faden> faden_;
 };
 

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/besitzerbestaetigung.h"
 #include "platform/ereignisschleife.h"
-#include "vault/besitzerbestaetigung.h"
 
 namespace tw {
 

@@ -1,21 +1,19 @@
 #pragma once
-// For tests of the GTK parts: GTK on the test's display, a session bus of
-// the program's own (eigenerBus), the main context run dry, and keys and
-// clicks as the display would deliver them.
+// For tests of the GTK parts: GTK on the test's display, the main context run
+// dry, the app's open dialog, and keys and clicks as the display delivers them.
 
 #include <gtk/gtk.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "helfer/eigener_bus.h"
+#include "platform/linux/gtk/gtk_dialoge.h"
 
 namespace tw {
 
@@ -28,8 +26,7 @@ inline bool gtkBereit() {
 
 // Dispatches everything that is ready now, such as posted clicks.
 inline void abarbeiten() {
-  while (g_main_context_iteration(nullptr, FALSE)) {
-  }
+  while (g_main_context_iteration(nullptr, FALSE)) continue;
 }
 
 // Dispatches until `bedingung` holds, for at most 20 s.
@@ -45,15 +42,10 @@ inline std::vector<GtkWidget*> kinder(GtkWidget* behaelter) {
   return widgets;
 }
 
-// The dialog on screen, or null.
+// The newest of the app's dialogs on screen, or null.
 inline GtkDialog* offenerDialog() {
-  GtkDialog* dialog = nullptr;
-  GList* fenster = gtk_window_list_toplevels();
-  for (GList* f = fenster; f; f = f->next) {
-    if (GTK_IS_DIALOG(f->data) && gtk_widget_get_visible(GTK_WIDGET(f->data))) dialog = GTK_DIALOG(f->data);
-  }
-  g_list_free(fenster);
-  return dialog;
+  const auto offen = sichtbareDialoge();
+  return offen.empty() ? nullptr : GTK_DIALOG(offen.back());
 }
 
 inline void senden(GdkEvent* ereignis, GdkWindow* fenster) {
@@ -103,15 +95,13 @@ inline GtkWidget* klicken(GtkWidget* knopf) {
 // it from the main loop. A dialog still open after 10 s is closed, so that the
 // case fails instead of hanging.
 template <class Aufruf>
-auto imDialog(const std::function<void(GtkDialog*)>& handlung, Aufruf aufruf) {
+auto imDialog(std::function<void(GtkDialog*)> handlung, Aufruf aufruf) {
+  using Handlung = decltype(handlung);
   g_idle_add(
-      +[](gpointer h) {
-        return (*static_cast<const std::function<void(GtkDialog*)>*>(h))(offenerDialog()), G_SOURCE_REMOVE;
-      },
-      const_cast<std::function<void(GtkDialog*)>*>(&handlung));
-  const guint frist = g_timeout_add_seconds(
-      10, +[](gpointer) { return gtk_dialog_response(offenerDialog(), GTK_RESPONSE_NONE), G_SOURCE_REMOVE; },
-      nullptr);
+      +[](gpointer h) { return (*static_cast<Handlung*>(h))(offenerDialog()), G_SOURCE_REMOVE; }, &handlung);
+  const auto schliessen =
+      +[](gpointer) { return gtk_dialog_response(offenerDialog(), GTK_RESPONSE_NONE), G_SOURCE_REMOVE; };
+  const guint frist = g_timeout_add_seconds(10, schliessen, nullptr);
   auto ergebnis = aufruf();
   g_source_remove(frist);
   return ergebnis;

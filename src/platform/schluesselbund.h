@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "vault/besitzerbestaetigung.h"
+#include "platform/besitzerbestaetigung.h"
 #include "vault/geheimnis.h"
 
 namespace tw {

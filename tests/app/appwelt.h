@@ -3,7 +3,6 @@
 // item registers with a watcher of the test's own, and its menu is read and
 // clicked over D-Bus. For test programs that define TW_IM_BUENDEL.
 
-#include <gtest/gtest.h>
 #include <signal.h>
 
 #include <sstream>
@@ -13,11 +12,11 @@
 #include "eintrag.h"
 #include "helfer/eigener_bus.h"
 #include "helfer/roh_server.h"
-#include "helfer/temp_ordner.h"
 #include "lifecycle/prozesse.h"
 #include "menue.h"
 #include "status/abrufen.h"
 #include "status/sammeln.h"
+#include "test.h"
 
 namespace tw {
 
@@ -32,13 +31,7 @@ struct Appwelt {
     const auto pid = lesen(zustand / "tunnel.pid");
     if (pid && prozessIstUnser(std::stoi(*pid))) ::kill(std::stoi(*pid), SIGTERM);
   }
-  Start app() const {
-    return {.argumente = {TW_IM_BUENDEL},
-            .umgebung = {{"HOME", heim.string()},
-                         {"XDG_CONFIG_HOME", (heim / ".config").string()},
-                         {"GELD_BOTE_ZUSTAND", zustand.string()},
-                         {"GELD_BOTE_PORT", port}}};
-  }
+  Start app() const { return {.argumente = {TW_IM_BUENDEL}, .umgebung = umgebung(heim, zustand, port)}; }
   Zustand stand() const { return sammeln({zustand, heim / ".config/geld-bote-demo", port, "1.7.2_demo"}); }
   // Sets up the stand-in's vault through its page; the answer's status.
   int einrichten(const std::string& passphrase) const {

@@ -1,63 +1,18 @@
 // The whole app from its bundle in a tray of the test's; the stand-in server drives the states.
 
-#include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
 #include <iostream>
 #include <thread>
 
-#include "helfer/appwelt.h"
+#include "app/appwelt.h"
 #include "helfer/mitteilungsdienst.h"
 #include "helfer/speichersuche.h"
+#include "test.h"
 
 namespace tw {
 namespace {
-
-namespace fs = std::filesystem;
-using namespace std::chrono_literals;
-
-TEST_F(Schale, MenueUeberDBusFolgtDemServer) {
-  Start start = app();
-  start.argumente.push_back("--seite");  // finished loads of the setup window are written down
-  starten(start);
-
-  // A first launch: the setup window shows the stand-in's page once it runs (the waiting page before it
-  // may already be replaced when the item appears; the watchers' tests cover it).
-  EXPECT_TRUE(leiste::kontextLaufen(20s, [&] {
-    const auto zeile = lesen(zustand / "menue.fenster.log");
-    return zeile && zeile->starts_with("geladen http://127.0.0.1:" + port + "/t/");
-  })) << lesen(zustand / "menue.fenster.log").value_or("no log");
-  // The window's web engine runs in the window program, never in the app.
-  const std::string karte = lesen(fs::path("/proc") / std::to_string(programm->pid()) / "maps").value_or("");
-  for (const char* bibliothek : {"libwebkit2gtk", "libjavascriptcoregtk", "libLLVM", "libgallium", "_dri.so"})
-    EXPECT_EQ(karte.find(bibliothek), std::string::npos) << bibliothek;
-
-  // First launch from the bundle starts the stand-in; its vault is not set up.
-  const auto z = bisZeile("(aus) Für ChatGPT & Co.: läuft");
-  for (const char* soll : {"(aus) Tresor noch nicht eingerichtet", "(aus) Taler Wacht 1.7.2_demo", "Anhalten",
-                           "[ ] Beim Anmelden starten", "Taler Wacht beenden"})
-    EXPECT_TRUE(hat(z, soll)) << soll << " not in:\n" << z;
-  bisZeile("Einrichten …");
-
-  // Set up the vault through the stand-in's page: open, with time left on the label, and in the
-  // title for hosts that show only that.
-  EXPECT_EQ(einrichten("geheim-genug-1"), 200);
-  bisZeile("Tresor sperren");
-  EXPECT_TRUE(leiste::kontextLaufen(5s, [&] {
-    const auto daten = leiste::eintragLesen(*eintrag);
-    return daten.beschriftung.starts_with(" 30 min") && daten.titel.starts_with("Taler Wacht · 30 min");
-  })) << leiste::eintragLesen(*eintrag).titel;
-
-  klicken("Anhalten");
-  EXPECT_FALSE(hat(bisZeile("(aus) Für ChatGPT & Co.: angehalten"), "Anhalten"));
-  klicken("Starten");
-  bisZeile("(aus) Für ChatGPT & Co.: läuft");
-  const auto server = lesen(zustand / "tunnel.pid");
-  EXPECT_TRUE(server && prozessIstUnser(std::stoi(*server)));
-  beenden(*programm);
-  EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
-}
 
 // A web engine that cannot start its sandbox ends the window program, not the app: the user is
 // told, and the tray goes on.
@@ -95,7 +50,7 @@ struct Tresorschale : Schluesselbundort, Schale {
     messer.reset();
     std::cout << "längste Antwortpause des Menüs: " << laengsteMs << " ms\n";
   }
-  void startenMitPam() {
+  void startenMitPam(std::vector<std::string> argumente = {}) {
     const fs::path dienste = welt / "pam";
     fs::create_directories(dienste);
     schreibenPrivat("auth required " TW_PAM_MATRIX "\naccount required " TW_PAM_MATRIX "\n",
@@ -103,6 +58,7 @@ struct Tresorschale : Schluesselbundort, Schale {
     schreibenPrivat(std::string(::getpwuid(::getuid())->pw_name) + ":anmeldewort:taler-wacht\n",
                     welt / "matrix");
     Start s = app();
+    s.argumente.insert(s.argumente.end(), argumente.begin(), argumente.end());
     s.umgebung.insert({{"LD_PRELOAD", TW_PAM_VORLADEN},
                        {"PAM_WRAPPER", "1"},
                        {"PAM_WRAPPER_DISABLE_DEEPBIND", "1"},  // deep binding and the sanitizers do not mix
@@ -133,10 +89,25 @@ struct Tresorschale : Schluesselbundort, Schale {
   }
 };
 
-TEST_F(Tresorschale, EntsperrenSperrenMerkenUndVergessenUeberDasMenue) {
-  startenMitPam();
-  bisZeile("Einrichten …");
+TEST_F(Tresorschale, EinrichtenEntsperrenMerkenVergessenUndAnhaltenUeberDasMenue) {
+  startenMitPam({"--seite"});  // finished loads of the setup window are written down
+  // A first launch from the bundle starts the stand-in and shows its page in the setup window,
+  // whose web engine runs in the window program, never in the app.
+  EXPECT_TRUE(leiste::kontextLaufen(20s, [&] {
+    const auto zeile = lesen(zustand / "menue.fenster.log");
+    return zeile && zeile->starts_with("geladen http://127.0.0.1:" + port + "/t/");
+  })) << lesen(zustand / "menue.fenster.log").value_or("no log");
+  const std::string karte = lesen(fs::path("/proc") / std::to_string(programm->pid()) / "maps").value_or("");
+  for (const char* bibliothek : {"libwebkit2gtk", "libjavascriptcoregtk", "libLLVM", "libgallium", "_dri.so"})
+    EXPECT_EQ(karte.find(bibliothek), std::string::npos) << bibliothek;
+  EXPECT_TRUE(hat(bisZeile("(aus) Tresor noch nicht eingerichtet"), "[ ] Beim Anmelden starten"));
   ASSERT_EQ(einrichten(passphrase), 200);
+  // Open, with time left on the label, and in the title for hosts that show only that.
+  bisZeile("Tresor sperren");
+  EXPECT_TRUE(leiste::kontextLaufen(5s, [&] {
+    const auto daten = leiste::eintragLesen(*eintrag);
+    return daten.beschriftung.starts_with(" 30 min") && daten.titel.starts_with("Taler Wacht · 30 min");
+  })) << leiste::eintragLesen(*eintrag).titel;
   klicken("Tresor sperren");
 
   // Typed, and remembered.
@@ -166,26 +137,16 @@ TEST_F(Tresorschale, EntsperrenSperrenMerkenUndVergessenUeberDasMenue) {
   EXPECT_EQ(gemerkt(), std::nullopt);
   klicken("Tresor sperren");
   bisZeile("Tresor entsperren …");
+
+  klicken("Anhalten");
+  EXPECT_FALSE(hat(bisZeile("(aus) Für ChatGPT & Co.: angehalten"), "Anhalten"));
+  klicken("Starten");
+  bisZeile("(aus) Für ChatGPT & Co.: läuft");
+  const auto server = lesen(zustand / "tunnel.pid");
+  EXPECT_TRUE(server && prozessIstUnser(std::stoi(*server)));
   messer.reset();
   beenden(*programm);
-}
-
-// A running program of an older version gives way to the bundle's own, and
-// the start script is not called again once it has.
-TEST(Ersetzen, AltesProgrammWeichtDemDesBuendels) {
-  eigenerBus();
-  Appwelt w;
-  Kindprozess altesProgramm({{TW_GELD_BOTE, "--programm", "--fassung", "1.6.0"}, w.app().umgebung});
-  ASSERT_NE(bereitePort(altesProgramm), 0) << altesProgramm.fehler();
-  Kindprozess programm(w.app());
-  Zustand z;
-  EXPECT_TRUE(bisZu(15s, [&] { return !(z = w.stand()).eigeneSeiten.empty(); }))
-      << lesen(w.zustand / "start.log").value_or("");
-  EXPECT_TRUE(z.programmLaeuft && !z.programmVeraltet);
-  EXPECT_NE(z.programmPid, altesProgramm.pid());
-  std::this_thread::sleep_for(8s);  // longer than the app's pause between replacements
-  const auto log = lesen(w.zustand / "start.log").value_or("");
-  EXPECT_EQ(log.find("wird gestartet"), log.rfind("wird gestartet")) << log;
+  EXPECT_FALSE(fs::exists(zustand / "menue.pid"));
 }
 
 // Without a tray the app says so in its log and in a notification that stands in for

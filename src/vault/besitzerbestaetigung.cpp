@@ -1,7 +1,0 @@
-#include "vault/besitzerbestaetigung.h"
-
-namespace tw {
-
-std::string bestaetigungsSatz(const std::string& grund) { return "„Taler Wacht“ versucht, " + grund + "."; }
-
-}  // namespace tw
