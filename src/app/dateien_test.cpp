@@ -1,9 +1,8 @@
 #include "app/dateien.h"
 
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "helfer/temp_ordner.h"
+#include "test.h"
 
 namespace tw {
 
@@ -13,10 +12,12 @@ TEST(Dateien, LesenTrimmtUndSagtNichtsBeiUnbrauchbaremInhalt) {
   dateiSchreiben(t / "leer", " \n");
   dateiSchreiben(t / "kaputt", "ab\xFF");
   dateiSchreiben(t / "gross", std::string(groessteLesbareDatei + 1, 'x'));
-  ::mkfifo((t / "fifo").c_str(), 0600);  // must not block
+  ::mkfifo((t / "fifo").c_str(), 0600);                      // must not block
+  std::filesystem::create_symlink("/dev/zero", t / "null");  // endless, with a size of 0
   EXPECT_EQ(lesen(t / "pid"), "4711");
   EXPECT_EQ(lesen(t / "leer"), "");
-  for (const char* name : {"fehlt", "kaputt", "gross", "fifo", ""}) EXPECT_FALSE(lesen(t / name)) << name;
+  for (const char* name : {"fehlt", "kaputt", "gross", "fifo", "null", ""})
+    EXPECT_FALSE(lesen(t / name)) << name;
 }
 
 TEST(Dateien, PrivatSchreibenUndOrdnerAnlegen) {
@@ -29,8 +30,7 @@ TEST(Dateien, PrivatSchreibenUndOrdnerAnlegen) {
   const mode_t maske = ::umask(0);
   schreibenPrivat("123", neu);
   schreibenPrivat("https://neu.example", weit);
-  schreibenPrivat("neu",
-                  t / "marke");  // a link planted under the marker's name is replaced, its target left alone
+  schreibenPrivat("neu", t / "marke");  // a link planted under its name is replaced, its target kept
   schreibenPrivat("x", t / "fehlt/datei");
   std::filesystem::create_directory(t / "da");
   privatenOrdnerAnlegen(t / "da/a/b");
