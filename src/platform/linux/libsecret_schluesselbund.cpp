@@ -12,10 +12,7 @@
 // never starts one and never searches a locked collection through the service, which makes KeePassXC
 // raise its own unlock dialog.
 //
-// Statuses besides those of vault/schluesselbund.h:
-//   -25294 (errSecNoSuchKeychain)    there is no default collection to store into
-//   -2070  (errSecInternalComponent) any other error of the service
-//   -50    (errSecParam)             service, account or label not UTF-8
+// What to do and which status to answer is decided in vault/schluesselbundregeln.h; here it is carried out.
 
 #define SECRET_API_SUBJECT_TO_CHANGE
 #include "platform/linux/libsecret_schluesselbund.h"
@@ -25,7 +22,6 @@
 
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <set>
@@ -34,13 +30,10 @@
 
 #include "app/konstanten.h"
 #include "app/protokoll.h"
+#include "vault/schluesselbundregeln.h"
 
 namespace tw {
 namespace {
-
-constexpr int errSecParam = -50;
-constexpr int errSecInternalComponent = -2070;
-constexpr int errSecNoSuchKeychain = -25294;
 
 constexpr const char* dienstName = "org.freedesktop.secrets";
 constexpr const char* dienstPfad = "/org/freedesktop/secrets";
@@ -86,29 +79,11 @@ void weiterleiten(GObject* quelle, GAsyncResult* ergebnis, gpointer daten) {
 }
 gpointer rueckruf(Weiter weiter) { return new Weiter(std::move(weiter)); }
 
-bool fernerFehler(const GError* fehler, const char* name) {
-  g_autofree gchar* entfernt = g_dbus_error_get_remote_error(fehler);
-  return entfernt && std::strcmp(entfernt, name) == 0;
-}
-
-// `keinObjekt`: what a missing object means for this call.
+// The error by its D-Bus name: the one the service sent, else the one GDBus gives a local error.
 int statusFuer(const GError* fehler, int keinObjekt) {
-  if (g_error_matches(fehler, SECRET_ERROR, SECRET_ERROR_IS_LOCKED) ||
-      fernerFehler(fehler, "org.freedesktop.Secret.Error.IsLocked"))
-    return errSecInteractionNotAllowed;
-  if (g_error_matches(fehler, SECRET_ERROR, SECRET_ERROR_NO_SUCH_OBJECT) ||
-      fernerFehler(fehler, "org.freedesktop.Secret.Error.NoSuchObject") ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_OBJECT) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD))
-    return keinObjekt;
-  if (fehler->domain == G_IO_ERROR || g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_SERVICE_UNKNOWN) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NAME_HAS_NO_OWNER) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_NO_REPLY) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_TIMEOUT) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_TIMED_OUT) ||
-      g_error_matches(fehler, G_DBUS_ERROR, G_DBUS_ERROR_DISCONNECTED))
-    return errSecNotAvailable;
-  return errSecInternalComponent;
+  g_autofree gchar* name = g_dbus_error_get_remote_error(fehler);
+  if (!name) name = g_dbus_error_encode_gerror(fehler);
+  return dienstfehlerStatus(name, keinObjekt);
 }
 
 // The two attributes that make up the item's identity, nothing else.
@@ -120,31 +95,29 @@ GVariant* merkmale(const Schluesselbundabfrage& abfrage) {
   return g_variant_builder_end(&merkmale);
 }
 
+Wert alsWert(const Geheimnis& daten) {
+  return Wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
+              secret_value_unref);
+}
+
 Pfade alsPfade(const gchar* const* liste) {
   Pfade pfade;
   for (; liste && *liste; ++liste) pfade.emplace_back(*liste);
   return pfade;
 }
 
-bool gueltigerText(std::string_view text) { return g_utf8_validate(text.data(), text.size(), nullptr); }
-
-bool gueltig(const Schluesselbundabfrage& abfrage) {
-  if (gueltigerText(abfrage.dienst) && gueltigerText(abfrage.konto)) return true;
-  protokollieren("Schlüsselbund: Dienst oder Konto ist kein gültiges UTF-8");
-  return false;
-}
-
 }  // namespace
 
 struct LibsecretSchluesselbund::Faden {
-  Faden() : faden_([this] { lauf(); }) {}
+  Faden(std::chrono::milliseconds grenze, std::chrono::milliseconds nachfrageGrenze)
+      : grenze_(grenze), nachfrageGrenze_(nachfrageGrenze), faden_([this] { lauf(); }) {}
   ~Faden();
   Faden(const Faden&) = delete;
   Faden& operator=(const Faden&) = delete;
 
-  // Runs `arbeit` on the thread and waits for its status, at most `grenze`.
-  // With `nachfragen` the service's prompts may run. A secret read goes to `daten`.
-  int ausfuehren(std::chrono::milliseconds grenze, bool nachfragen,
+  // Runs `arbeit` on the thread and waits for its status, bounded; the service's prompts may run where
+  // the rules allow them. A secret read goes to `daten`.
+  int ausfuehren(Bundaufruf aufruf, const Besitzerkontext* kontext,
                  std::function<void(std::shared_ptr<Auftrag>)> arbeit, Geheimnis* daten = nullptr);
   // Ends the calls that wait for a person.
   void abbrechen();
@@ -193,6 +166,7 @@ struct LibsecretSchluesselbund::Faden {
   void anlegen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage, std::string label, Wert wert,
                Dienst dienst, bool entsperrt);
 
+  const std::chrono::milliseconds grenze_, nachfrageGrenze_;
   GMainContext* const kontext_ = g_main_context_new();
   GCancellable* const schluss_ = g_cancellable_new();
   // A failure streak has been logged; set by the callers, not the thread.
@@ -266,11 +240,12 @@ void LibsecretSchluesselbund::Faden::schicken(std::function<void()> arbeit) {
   g_source_unref(quelle);
 }
 
-int LibsecretSchluesselbund::Faden::ausfuehren(std::chrono::milliseconds grenze, bool nachfragen,
+int LibsecretSchluesselbund::Faden::ausfuehren(Bundaufruf aufruf, const Besitzerkontext* kontext,
                                                std::function<void(std::shared_ptr<Auftrag>)> arbeit,
                                                Geheimnis* daten) {
   const auto beginn = Uhr::now();
-  auto a = std::make_shared<Auftrag>(grenze, nachfragen);
+  const bool nachfragen = nachfragenErlaubt(aufruf, kontext);
+  auto a = std::make_shared<Auftrag>(nachfragen ? nachfrageGrenze_ : grenze_, nachfragen);
   schicken([this, a, arbeit = std::move(arbeit)] {
     laufend_.insert(a);
     arbeit(a);
@@ -313,10 +288,7 @@ void LibsecretSchluesselbund::Faden::abbrechen() {
 
 // One line per streak of failures: the refresh asks every few seconds.
 void LibsecretSchluesselbund::Faden::melden(int status, const std::string& grund) {
-  const bool antwortete = status == errSecSuccess || status == errSecItemNotFound ||
-                          status == errSecDuplicateItem || status == errSecInteractionNotAllowed ||
-                          status == errSecUserCanceled;
-  if (antwortete) {
+  if (dienstAntwortete(status)) {
     gestoert_ = false;
   } else if (!gestoert_.exchange(true)) {
     protokollieren("Schlüsselbund nicht nutzbar (" + grund +
@@ -498,7 +470,6 @@ void LibsecretSchluesselbund::Faden::geheimnisLesen(std::shared_ptr<Auftrag> a, 
 void LibsecretSchluesselbund::Faden::entsperren(std::shared_ptr<Auftrag> a, const Pfade& pfade,
                                                 std::function<void()> weiter) {
   if (pfade.empty()) return weiter();
-  if (!a->nachfragen) return fertig(a, errSecInteractionNotAllowed);
   dienstOeffnen(a, [this, a, pfade, weiter = std::move(weiter)](Dienst dienst) {
     std::vector<const gchar*> liste;
     for (const auto& pfad : pfade) liste.push_back(pfad.c_str());
@@ -579,9 +550,7 @@ void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
       auto stand = std::make_shared<Stand>(Stand{sammlungen.size()});
       const auto eine = [this, a, stand] {
         if (--stand->uebrig > 0) return;
-        fertig(a, stand->gefunden   ? errSecSuccess
-                  : stand->gesperrt ? errSecInteractionNotAllowed
-                                    : errSecItemNotFound);
+        fertig(a, vorhandenStatus(stand->gefunden, stand->gesperrt));
       };
       for (const auto& pfad : sammlungen) {
         eigenschaft(a, pfad, sammlungSchnittstelle, "Locked",
@@ -605,8 +574,9 @@ void LibsecretSchluesselbund::Faden::vorhanden(std::shared_ptr<Auftrag> a,
 
 void LibsecretSchluesselbund::Faden::lesen(std::shared_ptr<Auftrag> a, const Schluesselbundabfrage& abfrage) {
   pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
-    if (!offen.empty()) return geheimnisLesen(a, offen.front());
-    if (gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    const auto weiter = nachDerSuche(Bundaufruf::lesen, offen.size(), gesperrt.size(), a->nachfragen);
+    if (weiter.status) return fertig(a, *weiter.status);
+    if (!weiter.entsperren) return geheimnisLesen(a, offen.front());
     entsperren(a, {gesperrt.front()}, [this, a, pfad = gesperrt.front()] { geheimnisLesen(a, pfad); });
   });
 }
@@ -615,7 +585,8 @@ void LibsecretSchluesselbund::Faden::hinzufuegen(std::shared_ptr<Auftrag> a,
                                                  const Schluesselbundabfrage& abfrage, std::string label,
                                                  Wert wert) {
   pfadeSuchen(a, abfrage, [this, a, abfrage, label, wert](Pfade offen, Pfade gesperrt) {
-    if (!offen.empty() || !gesperrt.empty()) return fertig(a, errSecDuplicateItem);
+    const auto weiter = nachDerSuche(Bundaufruf::hinzufuegen, offen.size(), gesperrt.size(), a->nachfragen);
+    if (weiter.status) return fertig(a, *weiter.status);
     dienstOeffnen(a, [this, a, abfrage, label, wert](Dienst dienst) {
       anlegen(a, abfrage, label, wert, std::move(dienst), false);
     });
@@ -642,7 +613,7 @@ void LibsecretSchluesselbund::Faden::anlegen(std::shared_ptr<Auftrag> a, const S
       },
       // A locked collection (KWallet's until some client opened the wallet): unlock it, then once more.
       [this, a, abfrage, label, wert, dienst, entsperrt](const GError* fehler) {
-        if (entsperrt || statusFuer(fehler, errSecNoSuchKeychain) != errSecInteractionNotAllowed)
+        if (!nachEntsperrenNochmal(statusFuer(fehler, errSecNoSuchKeychain), entsperrt))
           return scheitern(a, fehler, errSecNoSuchKeychain);
         entsperren(a, {anmeldeSammlung}, [this, a, abfrage, label, wert, dienst] {
           anlegen(a, abfrage, label, wert, dienst, true);
@@ -653,7 +624,8 @@ void LibsecretSchluesselbund::Faden::anlegen(std::shared_ptr<Auftrag> a, const S
 void LibsecretSchluesselbund::Faden::aktualisieren(std::shared_ptr<Auftrag> a,
                                                    const Schluesselbundabfrage& abfrage, Wert wert) {
   pfadeSuchen(a, abfrage, [this, a, wert](Pfade offen, Pfade gesperrt) {
-    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    const auto weiter = nachDerSuche(Bundaufruf::aktualisieren, offen.size(), gesperrt.size(), a->nachfragen);
+    if (weiter.status) return fertig(a, *weiter.status);
     Pfade alle = offen;
     alle.insert(alle.end(), gesperrt.begin(), gesperrt.end());
     entsperren(a, gesperrt, [this, a, wert, alle] {
@@ -677,7 +649,8 @@ void LibsecretSchluesselbund::Faden::aktualisieren(std::shared_ptr<Auftrag> a,
 void LibsecretSchluesselbund::Faden::loeschen(std::shared_ptr<Auftrag> a,
                                               const Schluesselbundabfrage& abfrage) {
   pfadeSuchen(a, abfrage, [this, a](Pfade offen, Pfade gesperrt) {
-    if (offen.empty() && gesperrt.empty()) return fertig(a, errSecItemNotFound);
+    const auto weiter = nachDerSuche(Bundaufruf::loeschen, offen.size(), gesperrt.size(), a->nachfragen);
+    if (weiter.status) return fertig(a, *weiter.status);
     Pfade alle = offen;
     alle.insert(alle.end(), gesperrt.begin(), gesperrt.end());
     // A locked item cannot be deleted: unlock first, with the desktop's prompt.
@@ -699,55 +672,42 @@ void LibsecretSchluesselbund::Faden::loeschen(std::shared_ptr<Auftrag> a,
 
 LibsecretSchluesselbund::LibsecretSchluesselbund(std::chrono::milliseconds grenze,
                                                  std::chrono::milliseconds nachfrageGrenze)
-    : grenze_(grenze), nachfrageGrenze_(nachfrageGrenze), faden_(std::make_shared<Faden>()) {}
+    : faden_(std::make_shared<Faden>(grenze, nachfrageGrenze)) {}
 
 // Linux has no protected place, so there is no rule to make.
 bool LibsecretSchluesselbund::zugriffsregelErstellen(std::optional<std::string>&) { return true; }
 
 int LibsecretSchluesselbund::hinzufuegen(const Schluesselbundabfrage& abfrage, std::string_view label,
                                          const Geheimnis& daten) {
-  if (abfrage.geschuetzt) return errSecMissingEntitlement;
-  if (!gueltig(abfrage)) return errSecParam;
-  if (!gueltigerText(label)) {
-    protokollieren("Schlüsselbund: Bezeichnung ist kein gültiges UTF-8");
-    return errSecParam;
-  }
-  Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
-            secret_value_unref);
-  return faden_->ausfuehren(nachfrageGrenze_, true,
-                            [f = faden_.get(), abfrage, label = std::string(label), wert](auto a) {
-                              f->hinzufuegen(std::move(a), abfrage, label, wert);
-                            });
+  if (auto status = ohneDienst(Bundaufruf::hinzufuegen, abfrage, label)) return *status;
+  return faden_->ausfuehren(Bundaufruf::hinzufuegen, nullptr,
+                            [f = faden_.get(), abfrage, label = std::string(label), wert = alsWert(daten)](
+                                auto a) { f->hinzufuegen(std::move(a), abfrage, label, wert); });
 }
 
 int LibsecretSchluesselbund::suchen(const Schluesselbundabfrage& abfrage, const Suche& suche,
                                     Geheimnis* daten) {
-  if (abfrage.geschuetzt) return errSecItemNotFound;
-  if (!gueltig(abfrage)) return errSecParam;
-  if (!suche.mitDaten)
-    return faden_->ausfuehren(grenze_, false,
-                              [f = faden_.get(), abfrage](auto a) { f->vorhanden(std::move(a), abfrage); });
-  // Only right after the owner's confirmation may the desktop ask.
-  const bool nachfragen = suche.kontext && suche.kontext->bestaetigt;
+  const auto aufruf = suche.mitDaten ? Bundaufruf::lesen : Bundaufruf::vorhanden;
+  if (auto status = ohneDienst(aufruf, abfrage)) return *status;
   return faden_->ausfuehren(
-      nachfragen ? nachfrageGrenze_ : grenze_, nachfragen,
-      [f = faden_.get(), abfrage](auto a) { f->lesen(std::move(a), abfrage); }, daten);
+      aufruf, suche.kontext,
+      [f = faden_.get(), abfrage, aufruf](auto a) {
+        aufruf == Bundaufruf::lesen ? f->lesen(std::move(a), abfrage) : f->vorhanden(std::move(a), abfrage);
+      },
+      daten);
 }
 
 int LibsecretSchluesselbund::aktualisieren(const Schluesselbundabfrage& abfrage, const Geheimnis& daten) {
-  if (abfrage.geschuetzt) return errSecItemNotFound;
-  if (!gueltig(abfrage)) return errSecParam;
-  Wert wert(secret_value_new(daten.c_str(), static_cast<gssize>(daten.size()), "text/plain"),
-            secret_value_unref);
-  return faden_->ausfuehren(nachfrageGrenze_, true, [f = faden_.get(), abfrage, wert](auto a) {
-    f->aktualisieren(std::move(a), abfrage, wert);
-  });
+  if (auto status = ohneDienst(Bundaufruf::aktualisieren, abfrage)) return *status;
+  return faden_->ausfuehren(Bundaufruf::aktualisieren, nullptr,
+                            [f = faden_.get(), abfrage, wert = alsWert(daten)](auto a) {
+                              f->aktualisieren(std::move(a), abfrage, wert);
+                            });
 }
 
 int LibsecretSchluesselbund::loeschen(const Schluesselbundabfrage& abfrage) {
-  if (abfrage.geschuetzt) return errSecItemNotFound;
-  if (!gueltig(abfrage)) return errSecParam;
-  return faden_->ausfuehren(nachfrageGrenze_, true,
+  if (auto status = ohneDienst(Bundaufruf::loeschen, abfrage)) return *status;
+  return faden_->ausfuehren(Bundaufruf::loeschen, nullptr,
                             [f = faden_.get(), abfrage](auto a) { f->loeschen(std::move(a), abfrage); });
 }
 
