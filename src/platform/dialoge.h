@@ -44,6 +44,22 @@ struct Eingabe {
   Geheimnis passphrase{};
 };
 
+// A button as the alert shows it; `antwort` is its response.
+struct Knopf {
+  std::string titel;
+  int antwort;
+  bool operator==(const Knopf&) const = default;
+};
+
+// The alert's buttons left to right: the first stands rightmost, an alert
+// without buttons gets "OK", and a "_" in a title means itself, not a mnemonic.
+std::vector<Knopf> knopfReihe(const Hinweis& hinweis);
+
+// The button a response of the alert stands for: a button's own, or for
+// closing without one, the first with ersterAufEscape, else "Abbrechen" or
+// the last button.
+int knopfFuer(const Hinweis& hinweis, int antwort);
+
 struct Dialoge {
   virtual ~Dialoge() = default;
   // Main thread only. Brings the app to the front and waits for the answer.

@@ -17,14 +17,12 @@ struct Mitteilungsdienst {
   guint32 naechste = 1;
 
   Mitteilungsdienst() {
-    static GDBusNodeInfo* knoten = g_dbus_node_info_new_for_xml(R"(<node>
-      <interface name="org.freedesktop.Notifications">
-        <method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/><arg type="s" direction="in"/>
-          <arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="as" direction="in"/>
-          <arg type="a{sv}" direction="in"/><arg type="i" direction="in"/><arg type="u" direction="out"/></method>
-        <method name="CloseNotification"><arg type="u" direction="in"/></method>
-      </interface></node>)",
-                                                                nullptr);
+    static GDBusNodeInfo* knoten = g_dbus_node_info_new_for_xml(
+        "<node><interface name='org.freedesktop.Notifications'><method name='Notify'><arg type='s'/>"
+        "<arg type='u'/><arg type='s'/><arg type='s'/><arg type='s'/><arg type='as'/><arg type='a{sv}'/>"
+        "<arg type='i'/><arg type='u' direction='out'/></method>"
+        "<method name='CloseNotification'><arg type='u'/></method></interface></node>",
+        nullptr);
     static const GDBusInterfaceVTable tabelle{rufen, nullptr, nullptr, {}};
     objekt = g_dbus_connection_register_object(bus, "/org/freedesktop/Notifications", knoten->interfaces[0],
                                                &tabelle, this, nullptr, nullptr);
@@ -57,17 +55,13 @@ struct Mitteilungsdienst {
     if (g_str_equal(methode, "CloseNotification")) {
       g_variant_get(p, "(u)", &id);
       d->offen.erase(id);
-      g_dbus_method_invocation_return_value(aufruf, nullptr);
-      return;
+      return g_dbus_method_invocation_return_value(aufruf, nullptr);
     }
-    GVariantIter* knoepfe = nullptr;
-    g_variant_get(p, "(&su&s&s&sas@a{sv}i)", nullptr, &id, nullptr, nullptr, nullptr, &knoepfe, nullptr,
+    g_autofree gchar** knoepfe = nullptr;  // the strings stay in `p`
+    g_variant_get(p, "(&su&s&s&s^a&s@a{sv}i)", nullptr, &id, nullptr, nullptr, nullptr, &knoepfe, nullptr,
                   nullptr);
     if (!d->offen.contains(id)) id = d->naechste++;
-    auto& liste = d->offen[id];
-    liste.clear();
-    for (const gchar* k = nullptr; g_variant_iter_next(knoepfe, "&s", &k);) liste.push_back(k);
-    g_variant_iter_free(knoepfe);
+    d->offen[id].assign(knoepfe, knoepfe + g_strv_length(knoepfe));
     g_dbus_method_invocation_return_value(aufruf, g_variant_new("(u)", id));
   }
 };

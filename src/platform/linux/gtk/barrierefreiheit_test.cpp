@@ -2,13 +2,13 @@
 // private session bus that is the accessibility bus too. A fresh process per case.
 #include "platform/linux/gtk/barrierefreiheit.h"
 
-#include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
 
 #include <thread>
 
 #include "helfer/eigener_bus.h"
+#include "test.h"
 
 namespace tw {
 namespace {
@@ -39,7 +39,7 @@ int lauf(bool spaeter) {
         bus, nullptr, "/org/a11y/bus", "org.freedesktop.DBus.Properties", "PropertiesChanged",
         g_variant_new_parsed("('org.a11y.Status', {'IsEnabled': <true>}, @as [])"), nullptr);
   // The bridge, once up, gives plugs an address on the accessibility bus.
-  return 2 * !!g_getenv("NO_AT_BRIDGE") + bisZu(std::chrono::seconds(spaeter ? 10 : 0), [] {
+  return 2 * !!g_getenv("NO_AT_BRIDGE") + bisZu(spaeter ? 10s : 0s, [] {
            while (g_main_context_iteration(nullptr, FALSE)) continue;
            g_autofree gchar* id = atk_plug_get_id(ATK_PLUG(atk_plug_new()));
            return id != nullptr;

@@ -15,21 +15,6 @@ constexpr const char* kaestchenDaten = "tw-kaestchen";
 constexpr int bildGroesse = 64;
 constexpr int feldBreite = 320;
 
-// An alert without buttons still needs one to be answered.
-std::vector<std::string> knoepfeVon(const Hinweis& hinweis) {
-  return hinweis.knoepfe.empty() ? std::vector<std::string>{"OK"} : hinweis.knoepfe;
-}
-
-// Button labels take "_" as a mnemonic mark; these titles mean it literally.
-std::string unterstricheWoertlich(const std::string& titel) {
-  std::string ergebnis;
-  for (const char c : titel) {
-    if (c == '_') ergebnis += '_';
-    ergebnis += c;
-  }
-  return ergebnis;
-}
-
 // Return must not confirm anything when no button is the default, not even a
 // focused one.
 gboolean returnSchlucken(GtkWidget*, GdkEventKey* taste, gpointer) {
@@ -120,11 +105,9 @@ GtkDialog* dialogBauen(const Hinweis& hinweis) {
     gtk_widget_show(kaestchen);
     g_object_set_data(G_OBJECT(dialog), kaestchenDaten, kaestchen);
   }
-  // GTK places buttons left to right in the order added; the first stands rightmost.
-  const auto knoepfe = knoepfeVon(hinweis);
-  for (auto i = static_cast<int>(knoepfe.size()); i-- > 0;) {
-    gtk_dialog_add_button(GTK_DIALOG(dialog), unterstricheWoertlich(knoepfe[i]).c_str(), ersterKnopf + i);
-  }
+  // GTK places buttons left to right in the order added.
+  for (const Knopf& knopf : knopfReihe(hinweis))
+    gtk_dialog_add_button(GTK_DIALOG(dialog), knopf.titel.c_str(), knopf.antwort);
   if (hinweis.ersterAufEscape) {
     // The first focus on the first button, so that space too answers as Escape does.
     gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), ersterKnopf));
@@ -161,16 +144,6 @@ void GtkDialoge::alleSchliessen() { alleDialogeSchliessen(); }
 
 GtkToggleButton* dialogKaestchen(GtkDialog* dialog) {
   return static_cast<GtkToggleButton*>(g_object_get_data(G_OBJECT(dialog), kaestchenDaten));
-}
-
-int knopfFuer(const Hinweis& hinweis, int antwort) {
-  const auto knoepfe = knoepfeVon(hinweis);
-  const int anzahl = static_cast<int>(knoepfe.size());
-  if (antwort >= ersterKnopf && antwort < ersterKnopf + anzahl) return antwort;
-  if (hinweis.ersterAufEscape) return ersterKnopf;
-  const auto abbrechen = std::find(knoepfe.begin(), knoepfe.end(), "Abbrechen");
-  if (abbrechen != knoepfe.end()) return ersterKnopf + static_cast<int>(abbrechen - knoepfe.begin());
-  return ersterKnopf + anzahl - 1;
 }
 
 Wahl GtkDialoge::zeigen(const Hinweis& hinweis) {

@@ -33,9 +33,4 @@ std::vector<GtkWidget*> sichtbareDialoge();
 // The alert's check box, or null when it has none.
 GtkToggleButton* dialogKaestchen(GtkDialog* dialog);
 
-// The button a response of the alert stands for: a button's own, or for
-// closing without one, the first with ersterAufEscape, else "Abbrechen" or
-// the last button.
-int knopfFuer(const Hinweis& hinweis, int antwort);
-
 }  // namespace tw

@@ -27,40 +27,37 @@
 namespace tw {
 namespace {
 
-constexpr int hoechstVersuche = 3;
 // Long enough for pam_unix's delay after a wrong password.
 constexpr auto wartezeitAmEnde = std::chrono::seconds(3);
 constexpr const char* bestaetigen = "Bestätigen";
 constexpr const char* abbrechenText = "Abbrechen";
 constexpr const char* schliessenText = "Schließen";
-constexpr const char* dreimalFalsch = "Das Passwort war dreimal nicht richtig. Der Tresor bleibt gesperrt.";
-constexpr const char* nichtGelungen = "Die Bestätigung ist nicht gelungen. Der Tresor bleibt gesperrt.";
 
-// How a confirmation ends: a reason keeps the dialog open until the owner closes it.
-struct Ausgang {
-  bool bestaetigt = false;
-  const char* warum = nullptr;  // null: the dialog closes at once
-};
+// PAM's codes as the core's rules read them.
+PamErgebnis ergebnis(int status) {
+  return status == PAM_SUCCESS    ? PamErgebnis::erfolg
+         : status == PAM_AUTH_ERR ? PamErgebnis::falsch
+                                  : PamErgebnis::anderes;
+}
 
-// `anmeldung` is pam_authenticate's last status, `ende` the one after the account check too.
-Ausgang ausgangNach(int anmeldung, int ende, bool gefragt, int versuch, bool abgebrochen) {
-  if (abgebrochen) return {};
-  if (ende == PAM_SUCCESS) return {.bestaetigt = true};
-  // The account check may refuse with PAM_AUTH_ERR as well.
-  if (anmeldung == PAM_AUTH_ERR && gefragt && versuch == hoechstVersuche) return {.warum = dreimalFalsch};
-  return {.warum = nichtGelungen};
+PamNachricht nachrichtArt(const pam_message* nachricht) {
+  switch (nachricht ? nachricht->msg_style : -1) {
+    case PAM_PROMPT_ECHO_OFF:
+      return PamNachricht::frageVerdeckt;
+    case PAM_PROMPT_ECHO_ON:
+      return PamNachricht::frageSichtbar;
+    case PAM_TEXT_INFO:
+    case PAM_ERROR_MSG:
+      return PamNachricht::notiz;
+    default:
+      return PamNachricht::unbekannt;
+  }
 }
 
 std::shared_ptr<Besitzerkontext> kontextFuer(bool bestaetigt) {
   auto kontext = std::make_shared<Besitzerkontext>();
   kontext->bestaetigt = bestaetigt;
   return kontext;
-}
-
-// A screen reader names the field after the question, without its ": ".
-std::string ohneDoppelpunkt(std::string text) {
-  while (!text.empty() && (text.back() == ' ' || text.back() == ':')) text.pop_back();
-  return text;
 }
 
 void barrierefreiNennen(GtkWidget* widget, const std::string& name) {
@@ -111,7 +108,7 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
       : bote(std::move(b)), satz(std::move(s)), dann(std::move(d)) {}
 
   // PAM thread.
-  Ausgang pruefen(const std::string& dienst);
+  BesitzerAusgang pruefen(const std::string& dienst);
   static int gespraech(int anzahl, const pam_message** nachrichten, pam_response** antworten, void* daten);
   std::optional<Geheimnis> fragen(const std::string& frage, bool echo);
   bool abgebrochen() {
@@ -126,7 +123,7 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
   void knopfPruefen();
   void antworten();
   void abbrechen();
-  void beenden(const Ausgang& ausgang);
+  void beenden(const BesitzerAusgang& ausgang);
   void abschliessen(bool bestaetigt);
 
   const std::shared_ptr<Bote> bote;
@@ -153,12 +150,12 @@ struct PamBestaetigung::Sitzung : std::enable_shared_from_this<Sitzung> {
   std::string meldungsZeilen;
 };
 
-Ausgang PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
+BesitzerAusgang PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
   const auto name = benutzername();
   if (!name) {
     protokollieren("Besitzerbestätigung nicht möglich: kein Benutzer zur Kennung " +
                    std::to_string(::getuid()));
-    return {.warum = nichtGelungen};
+    return nichtMoeglich();
   }
   const pam_conv weg{&Sitzung::gespraech, this};
   pam_handle_t* pam = nullptr;
@@ -166,16 +163,15 @@ Ausgang PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
   if (status != PAM_SUCCESS) {
     protokollieren("Besitzerbestätigung nicht möglich: PAM startet nicht (" +
                    std::string(::pam_strerror(pam, status)) + ")");
-    return {.warum = nichtGelungen};
+    return nichtMoeglich();
   }
   int versuch = 1;
   for (;; ++versuch) {
     gefragt = false;
     status = ::pam_authenticate(pam, PAM_DISALLOW_NULL_AUTHTOK);
-    // Only a wrong answer is worth another try; a failure without a question would just repeat.
-    if (status != PAM_AUTH_ERR || !gefragt || versuch == hoechstVersuche || abgebrochen()) break;
+    if (!nochEinVersuch(ergebnis(status), gefragt, versuch, abgebrochen())) break;
     bote->posten([s = shared_from_this()] {
-      if (!s->erledigt) s->meldungZeigen("Das Passwort war nicht richtig.");
+      if (!s->erledigt) s->meldungZeigen(passwortFalsch);
     });
   }
   const int ende = status == PAM_SUCCESS ? ::pam_acct_mgmt(pam, PAM_DISALLOW_NULL_AUTHTOK) : status;
@@ -183,7 +179,7 @@ Ausgang PamBestaetigung::Sitzung::pruefen(const std::string& dienst) {
   if (ende != PAM_SUCCESS && !abbruchJetzt)
     protokollieren("Besitzer nicht bestätigt (" + std::string(::pam_strerror(pam, ende)) + ")");
   ::pam_end(pam, ende);
-  return ausgangNach(status, ende, gefragt, versuch, abbruchJetzt);
+  return besitzerAusgang(ergebnis(status), ergebnis(ende), gefragt, versuch, abbruchJetzt);
 }
 
 int PamBestaetigung::Sitzung::gespraech(int anzahl, const pam_message** nachrichten, pam_response** antworten,
@@ -197,31 +193,37 @@ int PamBestaetigung::Sitzung::gespraech(int anzahl, const pam_message** nachrich
   for (int i = 0; i < anzahl && status == PAM_SUCCESS; ++i) {
     const pam_message* nachricht = nachrichten[i];
     const std::string text = nachricht && nachricht->msg ? nachricht->msg : "";
-    const int art = nachricht ? nachricht->msg_style : -1;
-    if (sitzung->abgebrochen()) {
-      status = PAM_CONV_ERR;
-    } else if ((art == PAM_PROMPT_ECHO_OFF || art == PAM_PROMPT_ECHO_ON) && liste) {
-      std::optional<Geheimnis> eingabe = sitzung->fragen(text, art == PAM_PROMPT_ECHO_ON);
-      if (!eingabe) {
+    const PamNachricht art = nachrichtArt(nachricht);
+    const bool abbruch = sitzung->abgebrochen();
+    switch (umgangMit(art, liste != nullptr, abbruch)) {
+      case PamUmgang::fragen: {
+        std::optional<Geheimnis> eingabe = sitzung->fragen(text, art == PamNachricht::frageSichtbar);
+        if (!eingabe) {
+          status = PAM_CONV_ERR;
+          break;
+        }
+        // PAM frees the reply itself, so it comes from malloc.
+        auto* kopie = static_cast<char*>(std::malloc(eingabe->size() + 1));
+        if (!kopie) {
+          status = PAM_BUF_ERR;
+          break;
+        }
+        std::memcpy(kopie, eingabe->c_str(), eingabe->size() + 1);
+        liste[i].resp = kopie;
+        break;
+      }
+      case PamUmgang::zeigen:
+        // Notes do not wait for the owner: a fingerprint reader keeps waiting for the finger meanwhile.
+        sitzung->bote->posten([s = sitzung->shared_from_this(), text] {
+          if (!s->erledigt) s->meldungZeigen(text);
+        });
+        break;
+      case PamUmgang::ablehnen:
+        if (!abbruch)
+          protokollieren("PAM fragt etwas, das der Dialog nicht kann (Art " +
+                         std::to_string(nachricht ? nachricht->msg_style : -1) + ")");
         status = PAM_CONV_ERR;
-        continue;
-      }
-      // PAM frees the reply itself, so it comes from malloc.
-      auto* kopie = static_cast<char*>(std::malloc(eingabe->size() + 1));
-      if (!kopie) {
-        status = PAM_BUF_ERR;
-        continue;
-      }
-      std::memcpy(kopie, eingabe->c_str(), eingabe->size() + 1);
-      liste[i].resp = kopie;
-    } else if (art == PAM_TEXT_INFO || art == PAM_ERROR_MSG) {
-      // Notes do not wait for the owner: a fingerprint reader keeps waiting for the finger meanwhile.
-      sitzung->bote->posten([s = sitzung->shared_from_this(), text] {
-        if (!s->erledigt) s->meldungZeigen(text);
-      });
-    } else {
-      protokollieren("PAM fragt etwas, das der Dialog nicht kann (Art " + std::to_string(art) + ")");
-      status = PAM_CONV_ERR;
+        break;
     }
   }
   if (status != PAM_SUCCESS) {
@@ -302,7 +304,7 @@ void PamBestaetigung::Sitzung::frageZeigen(const std::string& frage, bool echo) 
   if (erledigt) return;
   dialogOeffnen();
   gtk_label_set_text(GTK_LABEL(frageText), frage.c_str());
-  barrierefreiNennen(feld, ohneDoppelpunkt(frage));
+  barrierefreiNennen(feld, feldName(frage));
   gtk_entry_set_visibility(GTK_ENTRY(feld), echo);
   gtk_entry_set_input_purpose(GTK_ENTRY(feld),
                               echo ? GTK_INPUT_PURPOSE_FREE_FORM : GTK_INPUT_PURPOSE_PASSWORD);
@@ -357,9 +359,9 @@ void PamBestaetigung::Sitzung::abbrechen() {
 }
 
 // The owner who clicked learns why it failed; `dann` waits until the dialog is closed.
-void PamBestaetigung::Sitzung::beenden(const Ausgang& ausgang) {
+void PamBestaetigung::Sitzung::beenden(const BesitzerAusgang& ausgang) {
   if (erledigt) return;
-  if (!ausgang.warum) return abschliessen(ausgang.bestaetigt);
+  if (ausgang.warum.empty()) return abschliessen(ausgang.bestaetigt);
   dialogOeffnen();
   frageOffen = false;
   gtk_widget_hide(frageText);
@@ -412,7 +414,7 @@ void PamBestaetigung::besitzerBestaetigen(const std::string& grund, Bestaetigt d
   }
   try {
     std::thread([sitzung, dienst = dienst_] {
-      const Ausgang ausgang = sitzung->pruefen(dienst);
+      const BesitzerAusgang ausgang = sitzung->pruefen(dienst);
       sitzung->bote->posten([sitzung, ausgang] { sitzung->beenden(ausgang); });
       std::lock_guard sperre(sitzung->bote->schloss);
       --sitzung->bote->laufend;
@@ -425,7 +427,7 @@ void PamBestaetigung::besitzerBestaetigen(const std::string& grund, Bestaetigt d
     }
     protokollieren(std::string("Besitzerbestätigung nicht möglich: kein Thread für PAM (") + fehler.what() +
                    ")");
-    sitzung->beenden({.warum = nichtGelungen});
+    sitzung->beenden(nichtMoeglich());
   }
 }
 
