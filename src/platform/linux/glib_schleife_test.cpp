@@ -1,55 +1,45 @@
 #include "platform/linux/glib_schleife.h"
 
-#include <gtest/gtest.h>
-
 #include <csignal>
 #include <future>
 #include <thread>
 
-namespace tw {
+#include "test.h"
 
-using namespace std::chrono_literals;
+namespace tw {
 
 TEST(GlibSchleife, WeckerHintergrundUndSignaleLaufenAufDerHauptschleife) {
   GlibSchleife schleife;
   const auto haupt = std::this_thread::get_id();
+  // Each callback, marked when it ran off the main thread.
   std::vector<std::string> folge;
-  int wiederholt = 0;
-  bool ueberallHaupt = true;
   auto notiere = [&](std::string was) {
-    ueberallHaupt = ueberallHaupt && std::this_thread::get_id() == haupt;
-    folge.push_back(std::move(was));
+    folge.push_back(was + (std::this_thread::get_id() == haupt ? "" : "!"));
   };
-  const auto abgebrochen = schleife.spaeter(20ms, [&] { notiere("abgebrochen"); });
+  schleife.abbrechen(schleife.spaeter(20ms, [&] { notiere("abgebrochen"); }));
   schleife.spaeter(60ms, [&] { notiere("spaet"); });
   schleife.spaeter(10ms, [&] { notiere("frueh"); });
-  schleife.abbrechen(abgebrochen);
-  WeckerId uhr = 0;
-  uhr = schleife.wiederholen(5ms, [&] {
+  int wiederholt = 0;
+  const WeckerId uhr = schleife.wiederholen(5ms, [&] {
     if (++wiederholt == 3) schleife.abbrechen(uhr);
   });
   std::string hintergrund;
   schleife.imHintergrund(Dringlichkeit::hilfsarbeit, [&] {
     const bool daneben = std::this_thread::get_id() != haupt;
-    schleife.posten([&, daneben] {
-      ueberallHaupt = ueberallHaupt && std::this_thread::get_id() == haupt;
-      hintergrund = daneben ? "daneben" : "auf der Hauptschleife";
-    });
+    schleife.posten(
+        [&, daneben] { hintergrund = daneben && std::this_thread::get_id() == haupt ? "ok" : "falsch"; });
   });
   schleife.beiSignal(SIGUSR1, [&] { notiere("signal"); });
   schleife.spaeter(30ms, [] { std::raise(SIGUSR1); });
   schleife.spaeter(100ms, [&] { schleife.beenden(); });
   schleife.laufen();
-  EXPECT_EQ(folge, (std::vector<std::string>{"frueh", "signal", "spaet"}));
-  EXPECT_EQ(hintergrund, "daneben");
-  EXPECT_EQ(wiederholt, 3);
-  EXPECT_TRUE(ueberallHaupt);
+  EXPECT_EQ(std::tuple(folge, hintergrund, wiederholt),
+            std::tuple(std::vector<std::string>{"frueh", "signal", "spaet"}, "ok", 3));
 }
 
 TEST(Arbeiterpool, DringendesZuerstWennAlleBeschaeftigtSind) {
   std::vector<std::string> folge;
-  std::promise<void> frei;
-  std::promise<void> fertig;
+  std::promise<void> frei, fertig;
   {
     Arbeiterpool pool(1);
     auto freigabe = frei.get_future().share();

@@ -13,6 +13,7 @@
 
 #include "app/protokoll.h"
 #include "platform/linux/gtk/gtk_dialoge.h"
+#include "setupwindow/fensterregeln.h"
 
 namespace tw {
 
@@ -20,13 +21,6 @@ namespace {
 
 // After its channel has closed, a program gets this long to end on its own.
 constexpr guint nachfrist = 2000;
-
-std::string wieBeendet(int status) {
-  if (WIFSIGNALED(status))
-    return "endete durch Signal " + std::to_string(WTERMSIG(status)) + " (" + ::strsignal(WTERMSIG(status)) +
-           ")";
-  return "endete mit Status " + std::to_string(WEXITSTATUS(status));
-}
 
 }  // namespace
 

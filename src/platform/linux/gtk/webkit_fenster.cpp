@@ -4,7 +4,6 @@
 #include <gdk/gdkx.h>
 #include <libsoup/soup.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <optional>
 #include <utility>
@@ -18,32 +17,10 @@
 namespace tw {
 namespace {
 
-constexpr int rand = 80;
-constexpr int hoechstBreite = 820;
-constexpr int hoechstHoehe = 980;
-constexpr int ohneBildschirm = 820;
 constexpr int mindestBreite = 700;
 constexpr int mindestHoehe = 600;
 // A drag or resize sends many configure events; the frame is saved once it rests.
 constexpr guint rahmenRuhe = 500;
-
-struct Groesse {
-  int breite;
-  int hoehe;
-};
-
-// The size a window takes when nothing larger was saved: most of the work
-// area, but no wider or higher than the pages need.
-Groesse vorgabeGroesse() {
-  GdkDisplay* anzeige = gdk_display_get_default();
-  GdkMonitor* monitor = anzeige ? gdk_display_get_primary_monitor(anzeige) : nullptr;
-  if (!monitor && anzeige && gdk_display_get_n_monitors(anzeige) > 0)
-    monitor = gdk_display_get_monitor(anzeige, 0);
-  if (!monitor) return {ohneBildschirm, ohneBildschirm};
-  GdkRectangle flaeche;
-  gdk_monitor_get_workarea(monitor, &flaeche);
-  return {std::min(flaeche.width - rand, hoechstBreite), std::min(flaeche.height - rand, hoechstHoehe)};
-}
 
 // Only X11 lets a program place its own window.
 bool positionBekannt() {
@@ -51,15 +28,19 @@ bool positionBekannt() {
   return anzeige && GDK_IS_X11_DISPLAY(anzeige);
 }
 
-// A saved place counts only while some of the frame still lies on a screen.
-bool aufBildschirm(const GdkRectangle& rahmen) {
+// The work areas, the primary one first.
+std::vector<Flaeche> bildschirme() {
+  std::vector<Flaeche> flaechen;
   GdkDisplay* anzeige = gdk_display_get_default();
-  for (int i = 0; anzeige && i < gdk_display_get_n_monitors(anzeige); ++i) {
-    GdkRectangle flaeche;
-    gdk_monitor_get_workarea(gdk_display_get_monitor(anzeige, i), &flaeche);
-    if (gdk_rectangle_intersect(&rahmen, &flaeche, nullptr)) return true;
-  }
-  return false;
+  auto hinzu = [&](GdkMonitor* monitor) {
+    GdkRectangle f;
+    gdk_monitor_get_workarea(monitor, &f);
+    flaechen.push_back({f.x, f.y, f.width, f.height});
+  };
+  if (GdkMonitor* erster = anzeige ? gdk_display_get_primary_monitor(anzeige) : nullptr) hinzu(erster);
+  for (int i = 0; anzeige && i < gdk_display_get_n_monitors(anzeige); ++i)
+    hinzu(gdk_display_get_monitor(anzeige, i));
+  return flaechen;
 }
 
 std::optional<int> ganzzahl(GKeyFile* datei, const char* gruppe, const char* schluessel) {
@@ -97,6 +78,19 @@ SoupCookie* keksAus(const std::string* f) {
   soup_cookie_set_http_only(keks, f[6] == "1");
   soup_cookie_set_same_site_policy(keks, static_cast<SoupSameSitePolicy>(std::atoi(f[7].c_str())));
   return keks;
+}
+
+Ladeschritt schrittVon(WebKitLoadEvent ereignis) {
+  switch (ereignis) {
+    case WEBKIT_LOAD_STARTED:
+      return Ladeschritt::begonnen;
+    case WEBKIT_LOAD_REDIRECTED:
+      return Ladeschritt::umgeleitet;
+    case WEBKIT_LOAD_COMMITTED:
+      return Ladeschritt::uebernommen;
+    default:
+      return Ladeschritt::fertig;
+  }
 }
 
 std::string uriVon(WebKitNavigationAction* aktion) {
@@ -266,29 +260,18 @@ void WebkitFenster::kekseMelden(std::function<void()> danach) {
 }
 
 void WebkitFenster::rahmenWiederherstellen(const std::string& name) {
-  const Groesse vorgabe = vorgabeGroesse();
   GKeyFile* datei = g_key_file_new();
-  std::optional<int> breite, hoehe, x, y;
-  if (g_key_file_load_from_file(datei, rahmenDatei_.c_str(), G_KEY_FILE_NONE, nullptr)) {
-    breite = ganzzahl(datei, name.c_str(), "breite");
-    hoehe = ganzzahl(datei, name.c_str(), "hoehe");
-    x = ganzzahl(datei, name.c_str(), "x");
-    y = ganzzahl(datei, name.c_str(), "y");
-  }
+  GespeicherterRahmen gespeichert;
+  if (g_key_file_load_from_file(datei, rahmenDatei_.c_str(), G_KEY_FILE_NONE, nullptr))
+    gespeichert = {ganzzahl(datei, name.c_str(), "breite"), ganzzahl(datei, name.c_str(), "hoehe"),
+                   ganzzahl(datei, name.c_str(), "x"), ganzzahl(datei, name.c_str(), "y")};
   g_key_file_free(datei);
-
-  // A frame smaller than the default would cut the pages off; it goes back to
-  // the default, centred.
-  if (breite && hoehe && *breite >= vorgabe.breite && *hoehe >= vorgabe.hoehe) {
-    gtk_window_set_default_size(fenster_, *breite, *hoehe);
-    if (x && y && positionBekannt() && aufBildschirm({*x, *y, *breite, *hoehe})) {
-      gtk_window_move(fenster_, *x, *y);
-      return;
-    }
-  } else {
-    gtk_window_set_default_size(fenster_, vorgabe.breite, vorgabe.hoehe);
-  }
-  gtk_window_set_position(fenster_, GTK_WIN_POS_CENTER);
+  const Rahmenwahl wahl = rahmenWaehlen(gespeichert, bildschirme(), positionBekannt());
+  gtk_window_set_default_size(fenster_, wahl.breite, wahl.hoehe);
+  if (wahl.ort)
+    gtk_window_move(fenster_, wahl.ort->first, wahl.ort->second);
+  else
+    gtk_window_set_position(fenster_, GTK_WIN_POS_CENTER);
 }
 
 void WebkitFenster::rahmenSichern() {
@@ -352,10 +335,7 @@ gboolean WebkitFenster::fristAbgelaufen(gpointer selbst) {
   f->fristQuelle_ = 0;
   if (webkit_web_view_is_loading(f->ansicht_)) {
     webkit_web_view_stop_loading(f->ansicht_);
-    const auto sekunden = std::chrono::duration_cast<std::chrono::seconds>(f->frist_).count();
-    f->melden("fehlgeschlagen",
-              {"Keine Antwort innerhalb von " +
-               (sekunden > 0 ? std::to_string(sekunden) + " s" : std::to_string(f->frist_.count()) + " ms")});
+    f->melden("fehlgeschlagen", {keineAntwort(f->frist_)});
   }
   return G_SOURCE_REMOVE;
 }
@@ -401,21 +381,19 @@ void WebkitFenster::beantworten(unsigned long id, bool ja) {
   fragen_.erase(gefunden);
   // The app may have loaded another page meanwhile; WebKit lets that load win
   // over the navigation this decision then ignores.
-  if (ja && !frage.neuesFenster)
+  const Antwortfolge folge = antwortFolge(ja, frage.neuesFenster);
+  if (folge.weiter)
     webkit_policy_decision_use(frage.entscheidung);
   else if (frage.entscheidung)
     webkit_policy_decision_ignore(frage.entscheidung);
-  // A page asking for a new window gets it in this one.
-  if (ja && frage.neuesFenster) laden({.adresse = frage.adresse, .frist = frist_});
+  if (folge.hierLaden) laden({.adresse = frage.adresse, .frist = frist_});
   if (frage.entscheidung) g_object_unref(frage.entscheidung);
 }
 
 gboolean WebkitFenster::fehlgeschlagen(WebKitWebView*, WebKitLoadEvent ereignis, gchar*, GError* fehler,
                                        gpointer selbst) {
   auto* f = static_cast<WebkitFenster*>(selbst);
-  f->ladenGescheitert_ = true;
-  const bool vorlaeufig = ereignis == WEBKIT_LOAD_STARTED || ereignis == WEBKIT_LOAD_REDIRECTED;
-  if (vorlaeufig && !abgebrochen(fehler)) {
+  if (f->verlauf_.fehler(schrittVon(ereignis), abgebrochen(fehler)) == Ladefolge::fehlgeschlagen) {
     f->fristBeenden();
     f->melden("fehlgeschlagen", {fehler->message});
   }
@@ -425,9 +403,9 @@ gboolean WebkitFenster::fehlgeschlagen(WebKitWebView*, WebKitLoadEvent ereignis,
 
 void WebkitFenster::ladestand(WebKitWebView*, WebKitLoadEvent ereignis, gpointer selbst) {
   auto* f = static_cast<WebkitFenster*>(selbst);
-  if (ereignis == WEBKIT_LOAD_STARTED) f->ladenGescheitert_ = false;
-  if (ereignis == WEBKIT_LOAD_COMMITTED) f->fristBeenden();
-  if (ereignis == WEBKIT_LOAD_FINISHED && !f->ladenGescheitert_) {
+  const Ladefolge folge = f->verlauf_.schritt(schrittVon(ereignis));
+  if (folge == Ladefolge::fristEnde) f->fristBeenden();
+  if (folge == Ladefolge::geladen) {
     const char* uri = webkit_web_view_get_uri(f->ansicht_);
     f->melden("geladen", {uri ? uri : ""});
   }
@@ -435,18 +413,21 @@ void WebkitFenster::ladestand(WebKitWebView*, WebKitLoadEvent ereignis, gpointer
 
 void WebkitFenster::webprozessEnde(WebKitWebView*, WebKitWebProcessTerminationReason grund, gpointer selbst) {
   auto* f = static_cast<WebkitFenster*>(selbst);
-  if (grund == WEBKIT_WEB_PROCESS_TERMINATED_BY_API || !f->letzte_) return;
-  if (f->wiederbelebt_ >= hoechstensWiederbelebt) {
-    f->melden("ausgefallen",
-              {"der Webprozess endete " + std::to_string(f->wiederbelebt_ + 1) + "-mal in Folge"});
-    return;
+  switch (tw::webprozessEnde(grund == WEBKIT_WEB_PROCESS_TERMINATED_BY_API, f->letzte_.has_value(),
+                             f->wiederbelebt_)) {
+    case Webprozessfolge::uebergehen:
+      return;
+    case Webprozessfolge::aufgeben:
+      return f->melden("ausgefallen",
+                       {"der Webprozess endete " + std::to_string(f->wiederbelebt_ + 1) + "-mal in Folge"});
+    case Webprozessfolge::neuLaden:
+      ++f->wiederbelebt_;
+      protokollieren("Fensterprogramm: Webprozess beendet (" +
+                     std::string(grund == WEBKIT_WEB_PROCESS_CRASHED ? "abgestürzt" : "zu viel Speicher") +
+                     ") — die Seite wird neu geladen");
+      // The view asks for a new web process on its next load.
+      return f->laden(*f->letzte_);
   }
-  ++f->wiederbelebt_;
-  protokollieren("Fensterprogramm: Webprozess beendet (" +
-                 std::string(grund == WEBKIT_WEB_PROCESS_CRASHED ? "abgestürzt" : "zu viel Speicher") +
-                 ") — die Seite wird neu geladen");
-  // The view asks for a new web process on its next load.
-  f->laden(*f->letzte_);
 }
 
 gboolean WebkitFenster::schliessenFragen(GtkWidget*, GdkEvent*, gpointer selbst) {

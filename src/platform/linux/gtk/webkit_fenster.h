@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "platform/linux/fensterkanal.h"
+#include "setupwindow/fensterregeln.h"
 
 namespace tw {
 
@@ -103,16 +104,12 @@ class WebkitFenster final {
   // The last limit given; a page's new window, loaded here, gets it too.
   std::chrono::milliseconds frist_ = std::chrono::seconds(60);
   guint rahmenQuelle_ = 0;
-  bool ladenGescheitert_ = false;
+  Ladeverlauf verlauf_;
   // What the view shows, loaded again when its web process is replaced.
   std::optional<Ladung> letzte_;
   int wiederbelebt_ = 0;
   // Expires with this window, for WebKit's answers that come later.
   std::shared_ptr<int> lebt_ = std::make_shared<int>();
 };
-
-// A web process that ends by itself is replaced this many times in a row
-// before the window gives up; a load the app asks for starts the count anew.
-inline constexpr int hoechstensWiederbelebt = 3;
 
 }  // namespace tw

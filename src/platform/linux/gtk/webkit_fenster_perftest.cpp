@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "fakes/oberflaeche.h"
+#include "helfer/gtk_testhilfe.h"
 #include "helfer/roh_server.h"
 #include "platform/linux/glib_schleife.h"
 #include "platform/linux/gtk/fensterprogramm.h"
 #include "platform/linux/gtk/gio_browser.h"
-#include "platform/linux/gtk/gtk_testhilfe.h"
 #include "setupwindow/fenster.h"
 
 // In a sanitizer build: fontconfig's caches, freed only by FcFini.
