@@ -123,11 +123,6 @@ Beobachter::~Beobachter() {
   g_object_unref(bus_);
 }
 
-std::optional<Eintrag> Beobachter::warten(std::chrono::milliseconds frist) {
-  if (!kontextLaufen(frist, [this] { return !eintraege_.empty(); })) return std::nullopt;
-  return eintraege_.front();
-}
-
 void Beobachter::aufnehmen(const Eintrag& eintrag) {
   // Items register again whenever a watcher appears; once is enough.
   if (std::ranges::find(eintraege_, eintrag) != eintraege_.end()) return;

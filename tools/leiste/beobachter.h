@@ -35,8 +35,6 @@ class Beobachter {
   void beiEintrag(std::function<void(const Eintrag&)> rueckruf) { rueckruf_ = std::move(rueckruf); }
   // Forgets every item, as a watcher that lost them, and says a host registered.
   void vergessen();
-  // Runs the default main context until an item is registered or `frist` passes.
-  std::optional<Eintrag> warten(std::chrono::milliseconds frist);
 
  private:
   struct Rufe;

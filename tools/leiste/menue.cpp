@@ -73,7 +73,6 @@ Menue menueLesen(const std::string& bus, const std::string& menuePfad) {
       rufen(bus, menuePfad, dbusmenu, "GetLayout",
             g_variant_new("(ii@as)", 0, -1, g_variant_new_strv(nullptr, 0)), "(u(ia{sv}av))", menue.fehler);
   if (!antwort) return menue;
-  g_variant_get_child(antwort.get(), 0, "u", &menue.revision);
   const Variante wurzel(g_variant_get_child_value(antwort.get(), 1));
   const Variante kinder(g_variant_get_child_value(wurzel.get(), 2));
   for (gsize i = 0; i < g_variant_n_children(kinder.get()); ++i) {

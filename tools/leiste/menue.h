@@ -23,7 +23,6 @@ struct Zeile {
 };
 
 struct Menue {
-  std::uint32_t revision = 0;
   std::vector<Zeile> zeilen;  // invisible ones too, marked
   std::string fehler;         // why nothing could be read; no rows then
 };
