@@ -1,8 +1,7 @@
-#include <gtest/gtest.h>
-
 #include "app/dateien.h"
 #include "controller/steuerung.h"
 #include "helfer/steuerungswelt.h"
+#include "test.h"
 
 namespace tw {
 namespace {
@@ -20,21 +19,19 @@ TEST(Adresse, NeuBisZumKopieren) {
   Zustand z = laufend("zu");
   z.adresse = "A";
   w.runde(z);
-  EXPECT_TRUE(w.steuerung->neueAdresse());  // no file yet
-  EXPECT_EQ(w.anzeige.letzte().titel, " gesperrt !");
-
-  w.steuerung->adresseKopieren();
-  EXPECT_EQ(w.ablage.texte, Texte{"A"});
-  EXPECT_EQ(lesen(w.dienste.zustandOrdner / "menue.adresse"), "A");
-  EXPECT_EQ(rechte(w.dienste.zustandOrdner / "menue.adresse"), 0600u);
-  EXPECT_EQ(w.anzeige.letzte().titel, " gesperrt");  // at once, before the next refresh
-
-  dateiSchreiben(w.dienste.zustandOrdner / "menue.adresse", "A\n");
-  EXPECT_FALSE(w.steuerung->neueAdresse());
+  const auto datei = w.dienste.zustandOrdner / "menue.adresse";
+  const auto titel = [&] { return w.anzeige.letzte().titel; };
+  EXPECT_EQ(titel(), " gesperrt !");
+  w.steuerung->ausfuehren(Aktion::adresseKopieren);
+  EXPECT_EQ(std::tuple(w.ablage.texte, lesen(datei), rechte(datei)), std::tuple(Texte{"A"}, "A", 0600u));
+  EXPECT_EQ(titel(), " gesperrt");  // at once, before the next refresh
+  dateiSchreiben(datei, "A\n");
+  w.runde(z);
+  EXPECT_EQ(titel(), " gesperrt");
   z.adresse = "B";
   z.programmLaeuft = false;
   w.runde(z);
-  EXPECT_FALSE(w.steuerung->neueAdresse());  // stopped: nothing is new
+  EXPECT_EQ(titel().find('!'), std::string::npos);  // stopped: nothing is new
 }
 
 TEST(Ausblenden, FragtBisNichtMehrFragen) {
@@ -43,9 +40,8 @@ TEST(Ausblenden, FragtBisNichtMehrFragen) {
     w.dienste.imBuendel = offen;  // both texts of the way back, too
     w.runde(laufend(offen ? "offen" : "zu"));
     w.dialoge.antworten = {Wahl{ersterKnopf + 1}, Wahl{ersterKnopf, false}, Wahl{ersterKnopf, true}};
-    for (int i = 0; i < 4; ++i) w.steuerung->ausblenden();
-    EXPECT_EQ(w.dialoge.hinweise.size(), 3u);  // the fourth time, no question
-    EXPECT_EQ(w.dialoge.hinweise[0],
+    for (int i = 0; i < 4; ++i) w.steuerung->ausfuehren(Aktion::ausblenden);
+    EXPECT_EQ(w.dialoge.hinweise.at(0),
               (Hinweis{.nachricht = "Nur das Symbol ausblenden?",
                        .text = offen ? "Der Tresor bleibt offen, alles läuft weiter — nur das Symbol "
                                        "verschwindet. " +
@@ -53,7 +49,8 @@ TEST(Ausblenden, FragtBisNichtMehrFragen) {
                                      : "Alles läuft weiter, nur das Symbol verschwindet. " + ausClaude,
                        .knoepfe = {"Ausblenden", "Abbrechen"},
                        .kaestchen = "Nicht mehr fragen"}));
-    EXPECT_EQ(w.anwendung.anfragen, 3);  // not on "Abbrechen"
+    // Three questions, the fourth time none; a quit after each but "Abbrechen".
+    EXPECT_EQ(std::pair(w.dialoge.hinweise.size(), w.anwendung.anfragen), std::pair(3ul, 3));
     EXPECT_EQ(lesen(w.dienste.konfigOrdner / "symbol-hinweis"), "gesehen");
   }
 }
@@ -66,7 +63,8 @@ TEST(Beenden, NenntJedeFolgeOderEndetSofort) {
     z.claudePorts = {40001, 40002};
     w.runde(z);
     w.dialoge.antworten = {Wahl{mitProgramm ? ersterKnopf : ersterKnopf + 1}};
-    w.steuerung->beendenKlick();
+    w.steuerung->ausfuehren(Aktion::beendenKlick);
+    w.ablaufen();
     EXPECT_EQ(w.dialoge.hinweise.at(0),
               (Hinweis{.nachricht = "Taler Wacht beenden?",
                        .text = std::string("Der Tresor wird gesperrt. ") +
@@ -75,7 +73,6 @@ TEST(Beenden, NenntJedeFolgeOderEndetSofort) {
                                "Bankdaten abrufen. " +
                                ausClaude,
                        .knoepfe = {"Beenden", "Abbrechen"}}));
-    w.ablaufen();
     EXPECT_EQ(w.anwendung.anfragen, mitProgramm ? 1 : 0);
   }
   // Nothing follows from quitting: no question. Clicked while the unlock dialog is open, the quit closes
@@ -84,59 +81,52 @@ TEST(Beenden, NenntJedeFolgeOderEndetSofort) {
   w.runde(Zustand{});
   w.dialoge.eingaben = {{ersterKnopf, true, "geheim"}};
   w.dialoge.waehrend = [&] { w.steuerung->ausfuehren(Aktion::beendenKlick); };
-  w.steuerung->passphraseErfragen(std::nullopt);
-  EXPECT_EQ(w.dialoge.geschlossen, 1);
+  w.steuerung->ausfuehren(Aktion::tresorEntsperren);
   w.steuerung->ausfuehren(Aktion::ausblenden);
+  w.steuerung->ausfuehren(Aktion::tresorSperren);
   w.ablaufen();
-  EXPECT_TRUE(w.dialoge.hinweise.empty());
-  EXPECT_EQ(w.anwendung.anfragen, 1);
-  // The collection and the quit's locks ran in the background, no unlock.
+  EXPECT_EQ(std::pair(w.dialoge.geschlossen, w.bericht()), std::pair(1, std::string("ende 1")));
+  // The collection and the quit's locks ran in the background: no unlock, no menu lock.
   EXPECT_EQ(w.schleife.hintergrundDringlichkeiten,
             (std::vector{Dringlichkeit::hilfsarbeit, Dringlichkeit::nutzer}));
 }
 
-TEST(Entfernen, NurEinKlickAufAllesEntfernenBestaetigt) {
+// Without a script, neither acts. With one, only "Alles entfernen" removes, after the app forgot the
+// passphrase; the autostart switch follows the file and waits for the script.
+TEST(Skriptaktionen, EntfernenUndAutostart) {
   Steuerungswelt w;
-  w.starten().zuruecksetzenKlick();  // no script: nothing
-  EXPECT_TRUE(w.dialoge.hinweise.empty());
+  w.starten().ausfuehren(Aktion::zuruecksetzenKlick);
+  w.steuerung->ausfuehren(Aktion::autostartUmschalten);
+  EXPECT_EQ(w.bericht(), "");
 
   w.fund = buendel;
   w.dialoge.antworten = {Wahl{ersterKnopf}, Wahl{ersterKnopf + 1}};
-  w.steuerung->zuruecksetzenKlick();
+  w.steuerung->ausfuehren(Aktion::zuruecksetzenKlick);
   EXPECT_TRUE(w.skripte.empty());
-  EXPECT_EQ(
-      w.dialoge.hinweise.at(0),
-      (Hinweis{.nachricht = "Alles von diesem Computer entfernen?",
-               .text =
-                   "Weg sind: der Tresor mit allen Bankzugängen, die Geräteerkennung Deiner Banken, die "
-                   "Einträge in Claude und ChatGPT, der Autostart, die gemerkte Passphrase und das Programm "
-                   "selbst. Es gibt keine Sicherung und keinen Weg zurück.\n\nDeine Konten bei der Bank "
-                   "bleiben unberührt. Zum Neuanfang lädst Du das Programm wieder von "
-                   "https://talerwacht.de.",
-               .knoepfe = {"Abbrechen", "Alles entfernen"},
-               .kritisch = true,
-               .ersterAufEscape = true,
-               .ohneVorgabe = true}));
-  // The app forgets first; a keyring that keeps the passphrase is named before everything else goes.
+  // Escape and Return keep everything.
+  Hinweis frage = w.dialoge.hinweise.at(0);
+  EXPECT_NE(frage.text.find("keinen Weg zurück"), std::string::npos);
+  frage.text.clear();
+  EXPECT_EQ(frage, (Hinweis{.nachricht = "Alles von diesem Computer entfernen?",
+                            .knoepfe = {"Abbrechen", "Alles entfernen"},
+                            .kritisch = true,
+                            .ersterAufEscape = true,
+                            .ohneVorgabe = true}));
+  // A keyring that keeps the passphrase is named before everything else goes.
   w.schluesselbund.loeschenStatus = errSecUserCanceled;
-  w.steuerung->zuruecksetzenKlick();
+  w.steuerung->ausfuehren(Aktion::zuruecksetzenKlick);
   w.ablaufen();
-  EXPECT_EQ(w.dialoge.hinweise.back().text.substr(w.dialoge.hinweise.back().text.rfind("\n\n")),
-            "\n\nAlles andere wird jetzt entfernt.");
+  const std::string& text = w.dialoge.hinweise.back().text;
+  EXPECT_EQ(text.substr(text.rfind("\n\n")), "\n\nAlles andere wird jetzt entfernt.");
   EXPECT_EQ(w.skripte, Texte{"--zuruecksetzen"});
-}
 
-TEST(Autostart, SchaltetNachDerDateiUndWartet) {
-  Steuerungswelt w;
-  w.starten().autostartUmschalten();  // no script: nothing
-  EXPECT_TRUE(w.skripte.empty());
-
-  w.fund = buendel;
-  w.steuerung->autostartUmschalten();
+  const auto gezeigt = w.anzeige.gezeigt.size();
+  w.steuerung->ausfuehren(Aktion::autostartUmschalten);
   dateiSchreiben(w.dienste.konfigOrdner / "autostart", "ja\n");
-  w.steuerung->autostartUmschalten();
-  EXPECT_EQ(w.skripte, (Texte{"--autostart-an wartet", "--autostart-aus wartet"}));
-  EXPECT_EQ(w.anzeige.gezeigt.size(), 3u);  // redrawn after each
+  w.steuerung->ausfuehren(Aktion::autostartUmschalten);
+  EXPECT_EQ(w.skripte, (Texte{"--zuruecksetzen", "--autostart-an wartet", "--autostart-aus wartet"}));
+  EXPECT_EQ(w.anzeige.gezeigt.size(), gezeigt + 2);  // redrawn after each, with the file's check
+  EXPECT_EQ(w.anzeige.letzte().zeilen[7].haken, Haken::an);
 }
 
 // While one dialog is open, whatever would open another brings it to the front instead, and its
@@ -145,7 +135,6 @@ TEST(Dialoge, EinerZurZeit) {
   // Aktion::keine stands for closing the window, whose notice is a dialog too.
   for (const Aktion zweite : {Aktion::tresorEntsperren, Aktion::ausblenden, Aktion::beendenKlick,
                               Aktion::zuruecksetzenKlick, Aktion::keine}) {
-    SCOPED_TRACE(static_cast<int>(zweite));
     Steuerungswelt w;
     w.fund = buendel;
     w.schluesselbund.login = "gemerkt";
@@ -156,24 +145,25 @@ TEST(Dialoge, EinerZurZeit) {
       w.runde(laufend("offen"));
       zweite == Aktion::keine ? w.web.schliessen() : w.steuerung->ausfuehren(zweite);
     };
-    w.steuerung->passphraseErfragen(std::nullopt);
+    w.steuerung->ausfuehren(Aktion::tresorEntsperren);
     w.ablaufen();
-    EXPECT_EQ(w.dialoge.gefragt.size() + w.dialoge.hinweise.size(), 1u);
-    EXPECT_TRUE(w.besitzer.gruende.empty());
-    EXPECT_EQ(w.dialoge.vorgeholt, 1);
+    // One dialog, fetched to the front; the refused passphrase was the typed one: the remembered one
+    // stays, and nobody asks again.
+    EXPECT_EQ(std::tuple(w.dialoge.gefragt.size() + w.dialoge.hinweise.size(), w.besitzer.gruende.size(),
+                         w.dialoge.vorgeholt, w.schluesselbund.login),
+              std::tuple(1u, 0u, 1, "gemerkt"))
+        << static_cast<int>(zweite);
     EXPECT_EQ(w.web.schritte.back() == "bleibt", zweite == Aktion::keine);
-    // The refused passphrase was the typed one: the remembered one stays, and nobody asks again.
-    EXPECT_EQ(w.schluesselbund.login, "gemerkt");
   }
 
   // The owner's confirmation counts as a dialog too, until it is answered (refused).
   Steuerungswelt w;
   w.schluesselbund.login = "gemerkt";
   w.runde(laufend("zu"));
-  w.steuerung->tresorEntsperren();
-  w.steuerung->ausblenden();
+  w.steuerung->ausfuehren(Aktion::tresorEntsperren);
+  w.steuerung->ausfuehren(Aktion::ausblenden);
   w.ablaufen();
-  w.steuerung->ausblenden();
+  w.steuerung->ausfuehren(Aktion::ausblenden);
   EXPECT_EQ(w.dialoge.hinweise.size(), 1u);
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A controller on virtual time with every seam recorded: the snapshots it
-// collects, the scripts it would run and the processes it would signal.
+// collects, the scripts it would run, the processes it would signal and its log.
 
 #include <sys/types.h>
 
@@ -11,6 +11,7 @@
 
 #include "controller/steuerung.h"
 #include "fakes/oberflaeche.h"
+#include "fakes/protokoll_mitschnitt.h"
 #include "fakes/virtuelle_schleife.h"
 #include "helfer/temp_ordner.h"
 
@@ -71,7 +72,21 @@ struct Steuerungswelt {
       schleife.hintergrundAbarbeiten();
     }
   }
+  // What went out so far, as "key=value" parts joined by " | ": scripts run,
+  // processes signalled, alerts shown, log lines and quit requests.
+  std::string bericht() const {
+    std::vector<std::string> teile;
+    for (const auto& s : skripte) teile.push_back("skript " + s);
+    for (const pid_t p : beendet) teile.push_back("beendet " + std::to_string(p));
+    for (const auto& h : dialoge.hinweise) teile.push_back("hinweis " + h.nachricht);
+    for (const auto& z : protokoll.zeilen()) teile.push_back("protokoll " + z.substr(z.find(": ") + 2));
+    if (anwendung.anfragen) teile.push_back("ende " + std::to_string(anwendung.anfragen));
+    std::string b;
+    for (const auto& t : teile) b += (b.empty() ? "" : " | ") + t;
+    return b;
+  }
 
+  ProtokollMitschnitt protokoll;  // first: it outlives the controller
   TempOrdner ordner;
   VirtuelleSchleife schleife;
   AnzeigeMitschnitt anzeige;
