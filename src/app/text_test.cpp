@@ -1,6 +1,6 @@
 #include "app/text.h"
 
-#include <gtest/gtest.h>
+#include "test.h"
 
 namespace tw {
 

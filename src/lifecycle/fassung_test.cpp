@@ -1,6 +1,6 @@
 #include "lifecycle/fassung.h"
 
-#include <gtest/gtest.h>
+#include "test.h"
 
 namespace tw {
 

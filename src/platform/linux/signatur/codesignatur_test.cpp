@@ -1,54 +1,24 @@
 // The real signature check, against certificates made for the test.
-#include <gtest/gtest.h>
-
-#include <sstream>
-
-#include "app/konstanten.h"
-#include "helfer/kindprozess.h"
 #include "helfer/test_pki.h"
 #include "lifecycle/signaturtor.h"
 #include "platform/linux/signatur/anforderung.h"
-#include "platform/linux/signatur/openssl_codesignatur.h"
+#include "test.h"
 
 namespace tw {
 namespace {
 
-namespace fs = std::filesystem;
 using Art = SignaturBefund::Art;
 
-class Signatur : public ::testing::Test {
- protected:
-  fs::path signiert(const std::string& signierer, std::optional<std::time_t> zeit = std::nullopt) {
-    const auto b = t / (signierer + std::to_string(++anzahl) + ".app");
-    buendelAnlegen(b, produktDateien());
-    buendelSignierenAls(b, testPki().signierer(signierer), zeit);
-    return b;
-  }
-  SignaturBefund pruefen(const fs::path& b, const std::string& anforderung = buendelAnforderung()) {
-    return pruefer.buendelPruefen(b, anforderung);
-  }
-  // The reason of a refusal; fails the test when the bundle passed.
-  std::string grund(const fs::path& b) {
-    const auto befund = pruefen(b);
-    EXPECT_EQ(befund.art, Art::ungueltig) << b;
-    return befund.grund.value_or("");
-  }
-
-  TempOrdner t;
-  int anzahl = 0;
-  OpenSSLCodesignatur pruefer{testPki().wurzel(), std::nullopt};
-};
-
 TEST(Anforderung, NurDieTexteDesProgramms) {
-  const auto voll = anforderungLesen(buendelAnforderung());
-  ASSERT_TRUE(voll);
-  ASSERT_EQ(voll->klauseln.size(), 3u);
-  EXPECT_EQ(voll->klauseln[0].art, Klausel::Art::anker);
-  EXPECT_EQ(voll->klauseln[1].wert, "K7Q2M8X4RB");
-  EXPECT_EQ(voll->klauseln[2].wert, "de.talerwacht.geld-bote.tunnel.demo");
-  EXPECT_TRUE(anforderungLesen("anchor apple generic"));
-  EXPECT_EQ(anforderungLesen(R"(identifier = "a \"b\" \\")")->klauseln.at(0).wert, R"(a "b" \)");
-
+  // Each clause as its kind's number and its text.
+  const auto klauseln = [](std::string_view text) {
+    std::string s = "-";
+    const auto anforderung = anforderungLesen(text);
+    for (const auto& k : anforderung.value().klauseln) s += std::to_string(int(k.art)) + k.wert + "-";
+    return s;
+  };
+  EXPECT_EQ(klauseln(buendelAnforderung()), "-0-1K7Q2M8X4RB-2de.talerwacht.geld-bote.tunnel.demo-");
+  EXPECT_EQ(klauseln(R"(identifier = "a \"b\" \\")"), R"(-2a "b" \-)");
   for (const char* falsch :
        {"", "anchor apple", "anchor apple generic and", "and anchor apple generic",
         "anchor apple generic or identifier \"x\"", "identifier x", "identifier \"x",
@@ -58,43 +28,39 @@ TEST(Anforderung, NurDieTexteDesProgramms) {
     EXPECT_FALSE(anforderungLesen(falsch)) << falsch;
 }
 
-TEST_F(Signatur, GueltigeBuendel) {
-  const auto b = signiert("unser");
-  EXPECT_EQ(pruefen(b).art, Art::gueltig);
-  EXPECT_EQ(OpenSSLCodesignatur(testPki().wurzel(), b).eigenenCodePruefen("anchor apple generic").art,
-            Art::gueltig);
-  EXPECT_EQ(pruefer.eigenenCodePruefen("anchor apple generic").art, Art::ungueltig)
-      << "a bare program is unsigned";
-  EXPECT_EQ(OpenSSLCodesignatur(herstellerAnker(), std::nullopt).buendelPruefen(b, buendelAnforderung()).art,
-            Art::ungueltig)
-      << "the test root is not the maker's";
-  // Certificates count at the time of signing; only the anchor clause asks for the chain.
-  EXPECT_EQ(pruefen(signiert("abgelaufen", std::time(nullptr) - 5 * 86400)).art, Art::gueltig);
-  EXPECT_EQ(pruefen(signiert("falscheWurzel"), "identifier \"de.talerwacht.geld-bote.tunnel.demo\"").art,
-            Art::gueltig);
-  EXPECT_EQ(pruefen(t / "fehlt.app").art, Art::keinCode);
-  dateiSchreiben(t / "datei.app", "");
-  EXPECT_EQ(pruefen(t / "datei.app").art, Art::keinCode);
-  EXPECT_EQ(pruefen(b, "anchor apple").art, Art::keineAnforderung);
-}
-
-TEST_F(Signatur, JederFehlerNenntSeinenGrund) {
+// Each row signs a fresh bundle, changes it, and expects a part of the verdict: "[gueltig]",
+// "[keinCode]", "[keineAnforderung]" or the reason of a refusal. Certificates count at the time
+// of signing; only the anchor clause asks for the chain.
+TEST(Signatur, JederBefundUndJederGrund) {
   const std::time_t jetzt = std::time(nullptr);
-  for (const auto& [signierer, zeit, soll] :
-       {std::tuple<const char*, std::optional<std::time_t>, const char*>{"fremd", {}, "Z9Y8X7W6VU"},
-        {"ohneCode", {}, "nicht für Codesignaturen"},
-        {"ohneSignaturNutzung", {}, "keine digitalen Signaturen"},
-        {"vomKeinCa", {}, "Stammzertifikat (invalid CA certificate)"},
-        {"falscheWurzel", {}, "Stammzertifikat"},
-        {"abgelaufen", {}, "expired"},
-        {"unser", jetzt - 40 * 86400, "not yet valid"},
-        {"unser", jetzt + 86400, "Zukunft"}})
-    EXPECT_NE(grund(signiert(signierer, zeit)).find(soll), std::string::npos) << signierer;
-
-  struct Fall {
+  const struct {
     std::function<void(const fs::path&)> aendern;
-    std::string grund;
+    std::string soll;
+    const char* signierer = "unser";
+    std::optional<std::time_t> zeit{};
+    std::string anforderung = buendelAnforderung();
   } faelle[] = {
+      {{}, "[gueltig]"},
+      {{}, "[gueltig]", "abgelaufen", jetzt - 5 * 86400},
+      {{}, "[gueltig]", "falscheWurzel", {}, "identifier \"de.talerwacht.geld-bote.tunnel.demo\""},
+      {{}, "[keineAnforderung]", "unser", {}, "anchor apple"},
+      {[](auto& b) { fs::remove_all(b); }, "[keinCode]"},
+      {[](auto& b) {
+         fs::remove_all(b);
+         dateiSchreiben(b, "");
+       },
+       "[keinCode]"},
+      {{}, "Z9Y8X7W6VU", "fremd"},
+      {{}, "nicht für Codesignaturen", "ohneCode"},
+      {{}, "keine digitalen Signaturen", "ohneSignaturNutzung"},
+      {{}, "Stammzertifikat (invalid CA certificate)", "vomKeinCa"},
+      {{}, "Stammzertifikat", "falscheWurzel"},
+      {{}, "expired", "abgelaufen"},
+      {{}, "not yet valid", "unser", jetzt - 40 * 86400},
+      {{}, "Zukunft", "unser", jetzt + 86400},
+      {{}, "Das Bündel ist nicht signiert.", nullptr},
+      {[](auto& b) { buendelSignierenAls(b, testPki().signierer("unser"), {}, "de.example.anders"); },
+       "\"de.example.anders\"", nullptr},
       {[](auto& b) { dateiSchreiben(b / "Contents/Resources/starten", "#!/bin/bash\nrm -rf ~\n"); },
        "Die Datei „Contents/Resources/starten“ wurde verändert."},
       {[](auto& b) { dateiSchreiben(b / "Contents/Resources/neu", ""); },
@@ -105,44 +71,32 @@ TEST_F(Signatur, JederFehlerNenntSeinenGrund) {
        "„Contents/MacOS/sh“ ist ein symbolischer Link."},
       {[](auto& b) { dateiSchreiben(b / "Contents/a\\b", ""); }, "„Contents/a\\b“ enthält"},
       {[](auto& b) { dateiSchreiben(b / "LIESMICH", ""); }, "„LIESMICH“ liegt außerhalb von Contents."},
-      {[](auto& b) { fs::remove_all(b / "Contents/_CodeSignature"); }, "Das Bündel ist nicht signiert."},
       {[](auto& b) { std::ofstream(b / "Contents/_CodeSignature/CodeResources", std::ios::app) << "x"; },
        "beschädigt"},
-      {[](auto& b) {
-         fs::remove(b / "Contents/_CodeSignature/CodeResources");
-         dateiSchreiben(b / "Contents/_CodeSignature/CodeResources",
-                        "identifier de.talerwacht.geld-bote.tunnel.demo\n");
-       },
+      {[](auto& b) { dateiSchreiben(b / "Contents/_CodeSignature/CodeResources", "identifier x\n"); },
        "Die Signatur passt nicht zur Liste der Dateien"},
       // Two valid signers at once are still refused.
       {[](auto& b) {
-         const auto u = testPki().signierer("unser"), f = testPki().signierer("fremd");
-         const auto ordner = b / "Contents/_CodeSignature";
-         std::istringstream woerter(
-             "cms -sign -binary -outform DER -in " + (ordner / "CodeResources").string() + " -signer " +
-             u.zertifikatDatei.string() + " -inkey " + u.schluesselDatei.string() + " -signer " +
-             f.zertifikatDatei.string() + " -inkey " + f.schluesselDatei.string() + " -certfile " +
-             u.ketteDatei.string() + " -out " + (ordner / "CodeSignature").string());
-         std::vector<std::string> befehl{"/usr/bin/openssl"};
-         for (std::string w; woerter >> w;) befehl.push_back(w);
-         Kindprozess openssl({befehl});
-         ASSERT_TRUE(endeteMit(openssl.warten(std::chrono::seconds{20}), 0)) << openssl.fehler();
+         const auto o = (b / "Contents/_CodeSignature/").string();
+         testPki().openssl({"cms", "-sign", "-binary", "-outform", "DER", "-in", o + "CodeResources",
+                            "-signer", "unser.pem", "-inkey", "unser.key", "-signer", "fremd.pem", "-inkey",
+                            "fremd.key", "-certfile", "zwischen.pem", "-out", o + "CodeSignature"});
        },
        "nicht genau einen Unterzeichner"},
   };
-  for (const auto& fall : faelle) {
-    const auto b = signiert("unser");
-    fall.aendern(b);
-    const auto text = grund(b);
-    EXPECT_NE(text.find(fall.grund), std::string::npos) << fall.grund << " / " << text;
+  TempOrdner t;
+  const auto pruefer = testpruefung(std::nullopt);
+  int anzahl = 0;
+  for (const auto& f : faelle) {
+    const auto b = t / (std::to_string(++anzahl) + ".app");
+    buendelAnlegen(b);
+    if (f.signierer) buendelSignierenAls(b, testPki().signierer(f.signierer), f.zeit);
+    if (f.aendern) f.aendern(b);
+    const auto befund = pruefer->buendelPruefen(b, f.anforderung);
+    const char* namen[] = {"[gueltig]", "[keinCode]", "[keineAnforderung]"};
+    const auto urteil = befund.art == Art::ungueltig ? befund.grund.value_or("") : namen[int(befund.art)];
+    EXPECT_NE(urteil.find(f.soll), std::string::npos) << f.soll << " / " << urteil;
   }
-
-  // A bundle signed for another identifier names it.
-  const auto andereKennung = t / "kennung.app";
-  buendelAnlegen(andereKennung, produktDateien());
-  const auto s = testPki().signierer("unser");
-  ASSERT_FALSE(buendelSignieren(andereKennung, "de.example.anders", s.schluessel, s.zertifikat, s.kette));
-  EXPECT_NE(grund(andereKennung).find("\"de.example.anders\""), std::string::npos);
 }
 
 }  // namespace
