@@ -1,8 +1,7 @@
 #include "status/url.h"
 
-#include <gtest/gtest.h>
-
 #include "status/seitenregeln.h"
+#include "test.h"
 
 namespace tw {
 namespace {
@@ -19,14 +18,13 @@ TEST(Url, TeileWieGeschrieben) {
   EXPECT_EQ(u("http://[::1]:9000/neu-starten").letzteKomponente(), "neu-starten");
   EXPECT_EQ(u("http://LocalHost/").host(), "LocalHost");
   EXPECT_EQ(u("HTTPS://localhost/").port(), std::nullopt);
-  EXPECT_EQ(u("file:///tmp/x").host(), "");
+  EXPECT_EQ(u("file:///tmp/seite").host(), "");
   for (const char* kaputt : {"/t/x", "", "127.0.0.1:8858/t/k/", "http://127.0.0.1:8858/t/a b/",
                              "http://127.0.0.1:99999/", "http://127.0.0.1:-1/", "http://[::1/",
                              "http://evil.example\\@127.0.0.1:5500/t/k/", "http://[::1%2e]:5500/"})
     EXPECT_FALSE(Url::aus(kaputt)) << kaputt;
   EXPECT_FALSE(Url::aus(std::string_view("http://127.0.0.1/\0x", 19)));
 
-  EXPECT_EQ(seite.mitKomponente("zustand").text(), "http://127.0.0.1:8858/t/abc/zustand");
   EXPECT_EQ(u("http://127.0.0.1:8858").mitKomponente("zustand").text(), "http://127.0.0.1:8858/zustand");
   EXPECT_EQ(u("http://h/a?x=1").mitKomponente("b c/d").text(), "http://h/a/b%20c%2fd?x=1");
   EXPECT_EQ(seite.mitKomponente("chatbots").mitFragment("chatgpt").text(),
@@ -39,7 +37,7 @@ TEST(Url, TeileWieGeschrieben) {
 TEST(Seitenregeln, LoopbackUndLokaleSeite) {
   for (const char* ja : {"http://127.0.0.1:8858/t/k/", "HTTPS://localhost/", "http://[::1]:9000/"})
     EXPECT_TRUE(loopback(u(ja))) << ja;
-  for (const char* nein : {"http://192.168.0.2:8858/", "file:///tmp/x", "http://LOCALHOST/",
+  for (const char* nein : {"http://192.168.0.2:8858/", "file:///tmp/seite", "http://LOCALHOST/",
                            "ftp://127.0.0.1/", "http://127.0.0.1.example/", "http://[::ffff:127.0.0.1]/"})
     EXPECT_FALSE(loopback(u(nein))) << nein;
 

@@ -15,9 +15,7 @@ namespace {
 
 int gebunden(int& port) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in adr{};
-  adr.sin_family = AF_INET;
-  adr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in adr{.sin_family = AF_INET, .sin_addr = {htonl(INADDR_LOOPBACK)}};
   socklen_t laenge = sizeof adr;
   if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&adr), sizeof adr) != 0 ||
       ::getsockname(fd, reinterpret_cast<sockaddr*>(&adr), &laenge) != 0)
@@ -27,9 +25,9 @@ int gebunden(int& port) {
 }
 
 // Waits for the socket or the stop pipe; true when the socket is ready.
-bool bereit(int fd, int halt, short was, int ms = -1) {
+bool bereit(int fd, int halt, short was) {
   pollfd p[2] = {{fd, was, 0}, {halt, POLLIN, 0}};
-  return ::poll(p, 2, ms) > 0 && !(p[1].revents & POLLIN) && (p[0].revents & (was | POLLHUP | POLLERR));
+  return ::poll(p, 2, -1) > 0 && !(p[1].revents & POLLIN) && (p[0].revents & (was | POLLHUP | POLLERR));
 }
 
 }  // namespace
@@ -49,10 +47,6 @@ RohServer::~RohServer() {
   annehmer_.join();
   for (auto& t : verbindungen_) t.join();
   for (const int fd : {horcher_, halt_[0], halt_[1]}) ::close(fd);
-}
-
-std::string RohServer::adresse(std::string_view pfad) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + std::string(pfad);
 }
 
 std::vector<std::string> RohServer::anfragen() const {
@@ -78,18 +72,16 @@ void RohServer::bedienen(int verbindung) {
     std::lock_guard lock(mutex_);
     anfragen_.push_back(anfrage);
   }
-  const Art art =
-      art_ == Art::postSchweigt ? (anfrage.starts_with("POST ") ? Art::schweigen : Art::antworten) : art_;
   std::string_view rest = antwort_;
-  if (art == Art::troepfeln) rest = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
-  while (art != Art::schweigen && !rest.empty() && bereit(verbindung, halt_[0], POLLOUT)) {
+  if (art_ == Art::troepfeln) rest = "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n";
+  while (art_ != Art::schweigen && !rest.empty() && bereit(verbindung, halt_[0], POLLOUT)) {
     const ssize_t n = ::send(verbindung, rest.data(), rest.size(), MSG_NOSIGNAL);
     if (n <= 0) break;
     rest.remove_prefix(n);
   }
   // Silent: held open until the end; trickling: one byte every 100 ms.
   pollfd halt{halt_[0], POLLIN, 0};
-  while (art != Art::antworten && ::poll(&halt, 1, art == Art::troepfeln ? 100 : -1) == 0 &&
+  while (art_ != Art::antworten && ::poll(&halt, 1, art_ == Art::troepfeln ? 100 : -1) == 0 &&
          ::send(verbindung, " ", 1, MSG_NOSIGNAL) == 1) {
   }
   ::close(verbindung);

@@ -1,7 +1,6 @@
 #pragma once
 // A bare HTTP peer on 127.0.0.1: records every request as raw bytes and
-// answers as told — at once, never, one byte at a time without end, or at
-// once to GETs and never to POSTs.
+// answers as told — at once, never, or one byte at a time without end.
 
 #include <mutex>
 #include <string>
@@ -13,15 +12,15 @@ namespace tw {
 
 class RohServer {
  public:
-  enum class Art { antworten, schweigen, troepfeln, postSchweigt };
+  enum class Art { antworten, schweigen, troepfeln };
 
   explicit RohServer(std::string antwort, Art art = Art::antworten);
   ~RohServer();
-  RohServer(const RohServer&) = delete;
-  RohServer& operator=(const RohServer&) = delete;
 
   int port() const { return port_; }
-  std::string adresse(std::string_view pfad = "/") const;
+  std::string adresse(std::string_view pfad = "/") const {
+    return "http://127.0.0.1:" + std::to_string(port_) + std::string(pfad);
+  }
   std::vector<std::string> anfragen() const;
 
  private:
