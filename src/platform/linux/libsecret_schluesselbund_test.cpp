@@ -96,7 +96,7 @@ TEST_F(Schluesselbund, SchreibtFindetAendertLoeschtFragtNurWoDerNutzerHandeltUnd
     sperren();
     Kindprozess person(
         {{"/bin/sh", "-c",
-          "w=$(xdotool search --sync --onlyvisible --name . | head -n1) && xdotool windowfocus "
+          "w=$(xdotool search --sync --onlyvisible --classname gcr-prompter | head -n1) && xdotool windowfocus "
           "--sync $w && xdotool type --delay 20 testwort && xdotool key Return"}});
     EXPECT_TRUE(schritt == "vergessen"s ? passphraseVergessen(bund)
                                         : passphraseMerken(bund, Geheimnis("neu")))
