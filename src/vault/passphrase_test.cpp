@@ -153,15 +153,6 @@ TEST(Schluesselbundregeln, OhneDienstNachfragenUndFortgang) {
     const auto weiter = nachDerSuche(aufruf, offen, gesperrt, nachfragen);
     EXPECT_EQ(weiter.status.value_or(weiter.entsperren ? entsperren : los), erwartet) << int(aufruf) << offen;
   }
-  EXPECT_TRUE(nachEntsperrenNochmal(errSecInteractionNotAllowed, false));
-  EXPECT_FALSE(nachEntsperrenNochmal(errSecInteractionNotAllowed, true));
-  EXPECT_FALSE(nachEntsperrenNochmal(errSecNoSuchKeychain, false));
-  // The service answered, which ends a failure streak; the others make one.
-  for (int s : {errSecSuccess, errSecItemNotFound, errSecDuplicateItem, errSecInteractionNotAllowed,
-                errSecUserCanceled})
-    EXPECT_TRUE(dienstAntwortete(s)) << s;
-  for (int s : {errSecNotAvailable, keineAntwortInFrist, errSecInternalComponent})
-    EXPECT_FALSE(dienstAntwortete(s));
 }
 
 TEST(Merkstand, UnklarHaeltDieLetzteAntwortUndFragtSeltener) {
