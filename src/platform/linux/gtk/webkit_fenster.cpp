@@ -37,9 +37,10 @@ std::vector<Flaeche> bildschirme() {
     gdk_monitor_get_workarea(monitor, &f);
     flaechen.push_back({f.x, f.y, f.width, f.height});
   };
-  if (GdkMonitor* erster = anzeige ? gdk_display_get_primary_monitor(anzeige) : nullptr) hinzu(erster);
+  GdkMonitor* erster = anzeige ? gdk_display_get_primary_monitor(anzeige) : nullptr;
+  if (erster) hinzu(erster);
   for (int i = 0; anzeige && i < gdk_display_get_n_monitors(anzeige); ++i)
-    hinzu(gdk_display_get_monitor(anzeige, i));
+    if (GdkMonitor* m = gdk_display_get_monitor(anzeige, i); m != erster) hinzu(m);
   return flaechen;
 }
 
